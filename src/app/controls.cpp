@@ -1,0 +1,231 @@
+#include "app/controls.h"
+
+#include <QFontMetrics>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPushButton>
+#include <QValidator>
+
+namespace app {
+
+int keyCodeOf(int qtKey)
+{
+    switch (qtKey) {
+    case Qt::Key_Shift: return vbKeyShift;
+    case Qt::Key_Control: return vbKeyControl;
+    case Qt::Key_Alt: return vbKeyMenu;
+    default: break;
+    }
+    if ((qtKey >= Qt::Key_0 && qtKey <= Qt::Key_9) || (qtKey >= Qt::Key_A && qtKey <= Qt::Key_Z))
+        return qtKey; // same codes as ASCII
+    return 0;
+}
+
+QFont fixedFont()
+{
+    QFont f(QStringLiteral("Courier New"));
+    f.setPointSizeF(8.25);
+    // Courier New is rarely installed on Linux: let fontconfig pick a
+    // monospace face so that the columns of the list still line up.
+    f.setStyleHint(QFont::TypeWriter);
+    f.setFixedPitch(true);
+    return f;
+}
+
+namespace {
+int captionNeeds(QWidget *w)
+{
+    if (auto *label = qobject_cast<Label *>(w))
+        return label->sizeHint().width();
+    if (auto *button = qobject_cast<QPushButton *>(w))
+        return button->fontMetrics().horizontalAdvance(button->text()) + 8;
+    return w->sizeHint().width(); // check boxes and option buttons
+}
+} // namespace
+
+void fitCaption(QWidget *w, int maxWidth)
+{
+    if (captionNeeds(w) > w->width())
+        w->resize(qMin(captionNeeds(w), qMax(maxWidth, w->width())), w->height());
+    QFont f = w->font();
+    while (captionNeeds(w) > w->width() && f.pointSizeF() > 6.0) {
+        f.setPointSizeF(f.pointSizeF() - 0.25);
+        w->setFont(f);
+    }
+}
+
+// ---------------------------------------------------------------- TextBox
+
+namespace {
+// Limits typing and pasting only: setText() is not validated by QLineEdit.
+class TypingLimit : public QValidator {
+public:
+    TypingLimit(int n, QObject *parent) : QValidator(parent), m_n(n) {}
+    State validate(QString &input, int &) const override
+    {
+        return input.size() <= m_n ? Acceptable : Invalid;
+    }
+
+private:
+    int m_n;
+};
+} // namespace
+
+TextBox::TextBox(QWidget *parent) : QLineEdit(parent) {}
+
+void TextBox::setTypingMaxLength(int n)
+{
+    m_maxLength = n;
+    setValidator(n > 0 ? new TypingLimit(n, this) : nullptr);
+}
+
+void TextBox::keyPressEvent(QKeyEvent *e)
+{
+    // A character key (backspace, enter and escape included) raises the key
+    // press before the text changes; the key itself is never swallowed.
+    if (!e->text().isEmpty() || e->key() == Qt::Key_Backspace)
+        emit keyPressed(e->key());
+    QLineEdit::keyPressEvent(e);
+}
+
+void TextBox::focusOutEvent(QFocusEvent *e)
+{
+    if (e->reason() != Qt::ActiveWindowFocusReason && e->reason() != Qt::PopupFocusReason)
+        emit validating();
+    QLineEdit::focusOutEvent(e);
+}
+
+// ---------------------------------------------------------------- ListBox
+
+ListBox::ListBox(QWidget *parent) : QListWidget(parent)
+{
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setUniformItemSizes(true);
+    setSortingEnabled(false);
+    connect(this, &QListWidget::itemClicked, this, [this] { emit rowClicked(); });
+}
+
+void ListBox::keyPressEvent(QKeyEvent *e)
+{
+    if (!e->isAutoRepeat() || e->key() != Qt::Key_Alt)
+        emit keyDown(keyCodeOf(e->key()));
+    const int before = currentRow();
+    QListWidget::keyPressEvent(e);
+    if (currentRow() != before && currentRow() >= 0)
+        emit rowClicked();
+}
+
+void ListBox::keyReleaseEvent(QKeyEvent *e)
+{
+    if (!e->isAutoRepeat())
+        emit keyUp(keyCodeOf(e->key()));
+    QListWidget::keyReleaseEvent(e);
+}
+
+void ListBox::mouseDoubleClickEvent(QMouseEvent *e)
+{
+    QListWidget::mouseDoubleClickEvent(e);
+    emit dblClicked();
+}
+
+// ---------------------------------------------------------------- ImageBox
+
+ImageBox::ImageBox(QWidget *parent) : QLabel(parent) {}
+
+void ImageBox::mousePressEvent(QMouseEvent *e)
+{
+    m_pressed = e->button() == Qt::LeftButton;
+}
+
+void ImageBox::mouseReleaseEvent(QMouseEvent *e)
+{
+    const bool click = m_pressed && e->button() == Qt::LeftButton && rect().contains(e->position().toPoint());
+    m_pressed = false;
+    if (click)
+        emit clicked();
+}
+
+// ---------------------------------------------------------------- Label
+
+Label::Label(const QString &text, QWidget *parent) : QWidget(parent), m_text(text) {}
+
+void Label::setText(const QString &text)
+{
+    if (text == m_text)
+        return;
+    m_text = text;
+    fit();
+    update();
+}
+
+void Label::setAlignment(Qt::Alignment a)
+{
+    m_align = a;
+    update();
+}
+
+void Label::setGrowth(int maxWidth)
+{
+    m_maxWidth = maxWidth;
+    fit();
+}
+
+QSize Label::sizeHint() const
+{
+    const QFontMetrics fm(font());
+    return QSize(fm.horizontalAdvance(m_text) + 2, fm.height());
+}
+
+void Label::fit()
+{
+    if (m_maxWidth <= 0)
+        return;
+    if (m_designWidth < 0)
+        m_designWidth = width();
+    const int want = qBound(m_designWidth, sizeHint().width(), qMax(m_designWidth, m_maxWidth));
+    if (want != width())
+        resize(want, height());
+}
+
+void Label::paintEvent(QPaintEvent *)
+{
+    QPainter p(this);
+    p.setPen(palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::WindowText));
+    const QFontMetrics fm(font());
+    const QString shown = fm.horizontalAdvance(m_text) > width()
+        ? fm.elidedText(m_text, Qt::ElideRight, width())
+        : m_text;
+    p.drawText(rect(), int(m_align) | Qt::TextSingleLine, shown);
+}
+
+// ---------------------------------------------------------------- TermBox
+
+TermBox::TermBox(QWidget *parent) : QWidget(parent) {}
+
+void TermBox::setText(const QString &t)
+{
+    m_text = t;
+    m_selStart = 0;
+    m_selLength = 0;
+}
+
+void TermBox::setSelStart(int pos)
+{
+    m_selStart = qBound(0, pos, int(m_text.size()));
+    m_selLength = 0;
+}
+
+void TermBox::setSelLength(int len)
+{
+    m_selLength = qBound(0, len, int(m_text.size()) - m_selStart);
+}
+
+void TermBox::setSelText(const QString &t)
+{
+    m_text.replace(m_selStart, m_selLength, t);
+    m_selStart += int(t.size());
+    m_selLength = 0;
+}
+
+} // namespace app

@@ -1,0 +1,131 @@
+// The serial port and the connection: the COM options, the connection
+// lamps that open and close the port, and the port's event handler.
+
+#include "app/controls.h"
+#include "app/frmM7_1.h"
+#include "app/msgbox.h"
+
+#include <QGroupBox>
+#include <QRadioButton>
+
+namespace app {
+
+void frmM7_1::Option1_Click(int index)
+{
+    if (!MSComm1->PortOpen())
+        MSComm1->setCommPort(qint16(index));
+}
+
+// The red lamp is in front while the port is closed: a click connects.
+void frmM7_1::imgNotConnected_Click()
+{
+    ConnectionToggle(true);
+}
+
+// The green lamp is in front while the port is open: a click disconnects.
+void frmM7_1::imgConnected_Click()
+{
+    ConnectionToggle(false);
+}
+
+void frmM7_1::ConnectionToggle(bool clickedNotConnected)
+{
+    // 1. Open a closed port, close an open one.
+    const bool ok = MSComm1->setPortOpen(!MSComm1->PortOpen());
+    // 2. The one failure that is shown.
+    if (!ok)
+        MsgBox(MSComm1->lastError(), vbExclamation, appTitle());
+    // 3. Act by what the port says now and which lamp was clicked.
+    const bool open = MSComm1->PortOpen();
+    if (clickedNotConnected) {
+        if (open)
+            ConnectSequence();
+        else
+            imgNotConnected->raise(); // opening failed
+    } else {
+        if (open)
+            imgConnected->raise(); // closing failed
+        else
+            DisconnectSequence();
+    }
+    // 4.
+    SelectComOption();
+    // 5.
+    showStatusLamp(3);
+}
+
+void frmM7_1::ConnectSequence()
+{
+    imgConnected->raise();
+    Frame2->setEnabled(true);
+    Frame3->setEnabled(true);
+    List1->setEnabled(true);
+    Label5->setText(QStringLiteral("Object"));
+    ResetEditFields();
+    selIndex = -1;
+    for (int i = 1; i <= 4; ++i)
+        Option1[i]->setEnabled(false);
+}
+
+void frmM7_1::DisconnectSequence()
+{
+    imgNotConnected->raise();
+    Frame2->setEnabled(false);
+    Frame3->setEnabled(false);
+    // No row stays highlighted; the list keeps its rows.
+    List1->clearSelection();
+    List1->setCurrentRow(-1);
+    Label5->setText(QStringLiteral("Object"));
+    ResetEditFields();
+    selIndex = -1;
+    for (int i = 1; i <= 4; ++i)
+        Option1[i]->setEnabled(true);
+}
+
+// The fields are set as any change is, so their rules run.
+void frmM7_1::ResetEditFields()
+{
+    Text1->setText(QStringLiteral("0"));
+    Text2->setText(QString());
+    Text3->setText(QStringLiteral("0"));
+}
+
+void frmM7_1::SelectComOption()
+{
+    const int n = MSComm1->CommPort();
+    if (n >= 1 && n <= 4)
+        Option1[n]->setChecked(true);
+}
+
+// The port's event: received bytes go, as text of one character per byte,
+// to the receive processing. Other events change nothing.
+void frmM7_1::MSComm1_OnComm()
+{
+    // While a receive event is being processed (a message box of a field
+    // rule may be open inside it), later bytes wait in the port; the loop
+    // below takes them once the processing has returned.
+    if (m_receiving)
+        return;
+    if (MSComm1->CommEvent() != comm::comEvReceive)
+        return;
+    m_receiving = true;
+    for (;;) {
+        const QByteArray bytes = MSComm1->Input();
+        if (bytes.isEmpty())
+            break;
+        ProcessReceived(*txtTerm, QString::fromLatin1(bytes));
+    }
+    m_receiving = false;
+}
+
+// The unit went away while the port was open (cable or adapter pulled): the
+// port is closed already; the window shows it and says why.
+void frmM7_1::MSComm1_Lost(const QString &why)
+{
+    DisconnectSequence();
+    SelectComOption();
+    showStatusLamp(3);
+    MsgBox(tr("The connection on COM %1 was lost: %2").arg(MSComm1->CommPort()).arg(why), vbExclamation, appTitle());
+}
+
+} // namespace app

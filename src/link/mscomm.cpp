@@ -1,0 +1,175 @@
+#include "link/mscomm.h"
+
+#include <QMetaObject>
+#include <QSerialPort>
+#include <QTimer>
+
+#ifdef Q_OS_UNIX
+#include <poll.h>
+#endif
+
+namespace comm {
+
+MSComm::MSComm(PortMapper mapper, QObject *parent)
+    : QObject(parent), m_mapper(std::move(mapper)), m_port(new QSerialPort(this))
+{
+    connect(m_port, &QSerialPort::readyRead, this, [this] {
+        m_commEvent = comEvReceive;
+        emit OnComm();
+    });
+    connect(m_port, &QSerialPort::bytesWritten, this, [this] {
+        if (m_port->bytesToWrite() == 0) {
+            m_commEvent = comEvSend;
+            emit OnComm();
+        }
+    });
+    connect(m_port, &QSerialPort::errorOccurred, this, [this](QSerialPort::SerialPortError e) { onError(e); });
+}
+
+MSComm::~MSComm() = default;
+
+bool MSComm::setCommPort(qint16 n)
+{
+    if (PortOpen())
+        return false;
+    m_commPort = n;
+    return true;
+}
+
+bool MSComm::PortOpen() const
+{
+    return m_port->isOpen();
+}
+
+QString MSComm::deviceName() const
+{
+    return m_mapper ? m_mapper(m_commPort) : QString();
+}
+
+bool MSComm::setPortOpen(bool open)
+{
+    if (open == PortOpen()) {
+        if (!open)
+            return true;
+        m_lastError = tr("Port already open");
+        return false;
+    }
+    if (!open) {
+        m_port->close();
+        m_port->clearError();
+        m_pending.clear();
+        return true;
+    }
+
+    const QString device = deviceName();
+    if (device.isEmpty()) {
+        m_lastError = tr("COM %1 is not a port of this computer").arg(m_commPort);
+        return false;
+    }
+    m_port->setPortName(device);
+    m_port->setBaudRate(kBaudRate);
+    m_port->setDataBits(QSerialPort::Data8);
+    m_port->setParity(QSerialPort::NoParity);
+    m_port->setStopBits(QSerialPort::OneStop);
+    m_port->setFlowControl(QSerialPort::NoFlowControl);
+    if (!m_port->open(QIODevice::ReadWrite)) {
+        m_lastError = m_port->errorString();
+        m_port->clearError();
+        return false;
+    }
+    m_closing = false;
+    m_pending.clear();
+    return true;
+}
+
+void MSComm::Output(const QString &text)
+{
+    if (PortOpen())
+        m_port->write(text.toLatin1());
+}
+
+QByteArray MSComm::Input()
+{
+    QByteArray bytes = std::move(m_pending);
+    m_pending.clear();
+    if (PortOpen())
+        bytes += m_port->readAll();
+    return bytes;
+}
+
+qint64 MSComm::InBufferCount() const
+{
+    return m_pending.size() + (PortOpen() ? m_port->bytesAvailable() : 0);
+}
+
+void MSComm::release()
+{
+    if (PortOpen())
+        m_port->close();
+}
+
+// QSerialPort reports an unplugged device as ReadError or ResourceError, and
+// it may report one again on every turn of the event loop: the first one
+// while the port is open ends the connection, once. ResourceError is also
+// what a read of no bytes after a spurious wake-up can turn into; when the
+// device is in fact still there, reading goes on.
+void MSComm::onError(int error)
+{
+    switch (error) {
+    case QSerialPort::ResourceError:
+    case QSerialPort::ReadError:
+    case QSerialPort::WriteError:
+    case QSerialPort::UnknownError:
+        break;
+    default:
+        return;
+    }
+    if (!PortOpen() || m_closing)
+        return;
+    if (deviceGone()) {
+        m_closing = true;
+        m_lostWhy = m_port->errorString();
+        // Close outside the port's own notification handler.
+        QMetaObject::invokeMethod(this, &MSComm::closeLost, Qt::QueuedConnection);
+    } else {
+        QMetaObject::invokeMethod(this, &MSComm::recoverReading, Qt::QueuedConnection);
+    }
+}
+
+bool MSComm::deviceGone() const
+{
+#ifdef Q_OS_UNIX
+    pollfd p{int(m_port->handle()), POLLIN, 0};
+    if (::poll(&p, 1, 0) < 0)
+        return true;
+    return (p.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
+#else
+    return true;
+#endif
+}
+
+void MSComm::closeLost()
+{
+    if (!PortOpen())
+        return;
+    m_port->close();
+    m_port->clearError();
+    m_pending.clear();
+    m_closing = false;
+    emit Lost(m_lostWhy);
+}
+
+void MSComm::recoverReading()
+{
+    if (!PortOpen())
+        return;
+    m_port->clearError();
+    // Reading re-arms the port's read notification that the error turned off.
+    m_pending += m_port->readAll();
+    if (!m_pending.isEmpty()) {
+        m_commEvent = comEvReceive;
+        emit OnComm();
+    }
+}
+
+} // namespace comm

@@ -1,0 +1,112 @@
+// The list update: checks the edit fields, commits them into the selected
+// row and rewrites the working file.
+
+#include "app/controls.h"
+#include "app/frmM7_1.h"
+#include "app/msgbox.h"
+#include "table/numbers.h"
+#include "table/rows.h"
+
+namespace app {
+
+namespace {
+
+QString rowAt(const ListBox *list, int i)
+{
+    const QListWidgetItem *item = list->item(i);
+    return item ? item->text() : QString();
+}
+
+// The text read as a number equals (or exceeds) zero; a text that does not
+// read as a number makes the test false.
+bool numberEquals(const QString &text, double v)
+{
+    const std::optional<double> n = table::readNumber(text);
+    return n && *n == v;
+}
+bool numberAbove(const QString &text, double v)
+{
+    const std::optional<double> n = table::readNumber(text);
+    return n && *n > v;
+}
+
+// "Position : 3-(0003)" CR and what is doubled.
+QString duplicateMessage(int i, const QString &row, const QString &what)
+{
+    return QLatin1String("Position : ") + QString::number(i + 1) + QLatin1Char('-') + table::cutPosition(row)
+        + QLatin1Char('\r') + what;
+}
+
+} // namespace
+
+void frmM7_1::cmdUpadateList_Click()
+{
+    // 1. No selection, or a selection the list no longer holds (a read
+    // refilled it with fewer rows): nothing to commit.
+    if (selIndex < 0 || selIndex >= List1->count())
+        return;
+
+    // 2. A GSM number must have nine characters.
+    if (Text2->text().size() != 9) {
+        if (MsgBox(QStringLiteral(" DLETE Object ? "), vbYesNo, QStringLiteral("!!! GSM Number is INCORRECT !!!")) == vbYes) {
+            Text2->setText(table::blankGsm());
+            Text3->setText(QStringLiteral("0"));
+        } else {
+            Text2->setText(selGsm);
+            Text3->setText(QString::number(selObject));
+        }
+    }
+
+    // 3. A GSM number needs an object number; a blank entry has object 0.
+    if (table::isNumeric(Text2->text())) {
+        if (numberEquals(Text3->text(), 0)) {
+            if (MsgBox(QStringLiteral(" DLETE GSM Number ? "), vbYesNo, QStringLiteral("Object Number = 0 !!!")) == vbYes) {
+                Text2->setText(table::blankGsm());
+                Text3->setText(QStringLiteral("0"));
+            } else {
+                Text3->setText(QStringLiteral("0"));
+            }
+        }
+    } else {
+        Text3->setText(QStringLiteral("0"));
+    }
+
+    // 4. No GSM number twice. A hit puts the selected row's values back and
+    // the search goes on with them.
+    int n = List1->count();
+    for (int i = 0; i < n; ++i) {
+        const QString row = rowAt(List1, i);
+        if (table::isNumeric(Text2->text()) && Text2->text() == table::cutGsm(row) && i != selIndex) {
+            MsgBox(duplicateMessage(i, row, QStringLiteral("Dublicate GSM number!")), vbOKOnly,
+                   QStringLiteral("!!! GSM - ERROR !!!"));
+            const QString own = rowAt(List1, selIndex);
+            Text2->setText(table::cutGsm(own));
+            Text3->setText(table::cutObject(own));
+        }
+    }
+
+    // 5. No object number twice; blank entries (object 0) never count.
+    n = List1->count();
+    for (int i = 0; i < n; ++i) {
+        const QString row = rowAt(List1, i);
+        const QString obj = table::cutObject(row);
+        if (numberAbove(Text3->text(), 0) && numberAbove(obj, 0) && Text3->text() == obj && i != selIndex) {
+            MsgBox(duplicateMessage(i, row, QStringLiteral("Dublicate OBJECT number!")), vbOKOnly,
+                   QStringLiteral("!!! OBJECT - ERROR !!!"));
+            const QString own = rowAt(List1, selIndex);
+            Text2->setText(table::cutGsm(own));
+            Text3->setText(table::cutObject(own));
+        }
+    }
+
+    // 6. Commit the fields into the selected row.
+    selGsm = Text2->text();
+    table::readInt16(Text3->text(), selObject);
+    if (QListWidgetItem *item = List1->item(selIndex))
+        item->setText(table::makeRow(Text1->text(), selGsm, selObject));
+
+    // 7. Keep the working file equal to the list.
+    WriteTMPfile();
+}
+
+} // namespace app

@@ -1,0 +1,82 @@
+#include "table/numbers.h"
+
+#include <cmath>
+#include <cstdlib>
+
+namespace table {
+
+namespace {
+bool isBlank(QChar c) { return c == QLatin1Char(' ') || c == QLatin1Char('\t'); }
+bool isDigit(QChar c) { return c >= QLatin1Char('0') && c <= QLatin1Char('9'); }
+} // namespace
+
+std::optional<double> readNumber(const QString &text)
+{
+    qsizetype b = 0, e = text.size();
+    while (b < e && isBlank(text[b]))
+        ++b;
+    while (e > b && isBlank(text[e - 1]))
+        --e;
+
+    qsizetype i = b;
+    if (i < e && (text[i] == QLatin1Char('+') || text[i] == QLatin1Char('-')))
+        ++i;
+    int digits = 0;
+    bool point = false;
+    for (; i < e; ++i) {
+        if (isDigit(text[i]))
+            ++digits;
+        else if (text[i] == QLatin1Char('.') && !point)
+            point = true;
+        else
+            break;
+    }
+    if (digits == 0)
+        return std::nullopt;
+    if (i < e && (text[i] == QLatin1Char('e') || text[i] == QLatin1Char('E'))) {
+        ++i;
+        if (i < e && (text[i] == QLatin1Char('+') || text[i] == QLatin1Char('-')))
+            ++i;
+        int expDigits = 0;
+        for (; i < e && isDigit(text[i]); ++i)
+            ++expDigits;
+        if (expDigits == 0)
+            return std::nullopt;
+    }
+    if (i != e)
+        return std::nullopt;
+
+    // Only ASCII is left between b and e: strtod reads it exactly.
+    const QByteArray ascii = text.mid(b, e - b).toLatin1();
+    const double v = std::strtod(ascii.constData(), nullptr);
+    if (!std::isfinite(v))
+        return std::nullopt;
+    return v;
+}
+
+bool readInt16(const QString &text, qint16 &target)
+{
+    const std::optional<double> v = readNumber(text);
+    if (!v)
+        return false;
+    const double r = std::nearbyint(*v); // the default rounding: half to even
+    if (r < -32768.0 || r > 32767.0)
+        return false;
+    target = static_cast<qint16>(r);
+    return true;
+}
+
+QString format0000(double value)
+{
+    const double r = std::round(value);
+    const QString digits = QString::number(std::fabs(r), 'f', 0).rightJustified(4, QLatin1Char('0'));
+    return r < 0 ? QLatin1Char('-') + digits : digits;
+}
+
+QString format0000(const QString &text)
+{
+    const std::optional<double> v = readNumber(text);
+    return v ? format0000(*v) : text;
+}
+
+} // namespace table

@@ -1,0 +1,100 @@
+// The serial control over a real QSerialPort on a pseudo-terminal.
+
+#include "link/mscomm.h"
+#include "testsupport.h"
+
+#include <QSignalSpy>
+#include <QTest>
+
+using namespace testing;
+using comm::MSComm;
+
+class MSCommTest : public QObject {
+    Q_OBJECT
+private slots:
+    void missingDeviceReportsPlatformText()
+    {
+        MSComm port([](int) { return QStringLiteral("/nonexistent/ttyUSB9"); });
+        QVERIFY(!port.setPortOpen(true));
+        QVERIFY(!port.PortOpen());
+        QCOMPARE(port.lastError(), QStringLiteral("No such file or directory"));
+        // Closing a closed port is no failure; a port number of no device is.
+        QVERIFY(port.setPortOpen(false));
+        MSComm none([](int) { return QString(); });
+        QVERIFY(!none.setPortOpen(true));
+        QVERIFY(!none.lastError().isEmpty());
+    }
+
+    void bytesGoBothWaysUnchanged()
+    {
+        Pty pty;
+        QVERIFY(pty.isOpen());
+        MSComm port([&](int n) { return n == 2 ? pty.slavePath() : QString(); });
+        QVERIFY(port.setCommPort(2));
+        QVERIFY2(port.setPortOpen(true), qPrintable(port.lastError()));
+        QVERIFY(!port.setCommPort(3)); // refused while open
+        QCOMPARE(port.CommPort(), qint16(2));
+        QVERIFY(!port.setPortOpen(true));
+
+        // Every character goes out as one byte, all 256 of them.
+        QString text = QStringLiteral("[r]\r");
+        for (int c = 0; c < 256; ++c)
+            text += QChar(c);
+        QSignalSpy events(&port, &MSComm::OnComm);
+        port.Output(text);
+        const QByteArray sent = pty.read(int(text.size()));
+        QCOMPARE(sent, text.toLatin1());
+        QVERIFY(waitFor([&] { return port.CommEvent() == comm::comEvSend; }));
+
+        // Received bytes raise event 2, and one read takes all that waits.
+        QByteArray back;
+        for (int c = 255; c >= 0; --c)
+            back += char(c);
+        back += "(0012888123456 )\r\n";
+        QVERIFY(pty.write(back));
+        QVERIFY(waitFor([&] { return port.InBufferCount() >= back.size(); }));
+        QCOMPARE(port.CommEvent(), qint16(comm::comEvReceive));
+        QCOMPARE(port.Input(), back);
+        QCOMPARE(port.InBufferCount(), 0);
+        QVERIFY(port.Input().isEmpty());
+
+        QVERIFY(port.setPortOpen(false));
+        QVERIFY(!port.PortOpen());
+        QVERIFY(port.setCommPort(3));
+    }
+
+    void hangUpClosesOnceWithoutSpinning()
+    {
+        Pty pty;
+        QString path = pty.slavePath();
+        MSComm port([&](int) { return path; });
+        QVERIFY(port.setPortOpen(true));
+        QSignalSpy lost(&port, &MSComm::Lost);
+        QVERIFY(pty.write("(K)\r\n"));
+        QVERIFY(waitFor([&] { return port.InBufferCount() == 5; }));
+        pty.hangUp();
+        QVERIFY(waitFor([&] { return !port.PortOpen(); }, 3000));
+        QCOMPARE(lost.count(), 1);
+        QVERIFY(!lost.first().first().toString().isEmpty());
+
+        // Nothing keeps running after the loss: the event loop idles.
+        const double before = processCpuSeconds();
+        QTest::qWait(1000);
+        const double used = processCpuSeconds() - before;
+        QVERIFY2(used < 0.1, qPrintable(QStringLiteral("%1 s of CPU in 1 s").arg(used)));
+        QCOMPARE(lost.count(), 1);
+
+        // The unit is back (a new pseudo-terminal): opening works again.
+        Pty again;
+        path = again.slavePath();
+        QVERIFY2(port.setPortOpen(true), qPrintable(port.lastError()));
+        port.Output(QStringLiteral("[r0000]\r"));
+        QCOMPARE(again.read(8), QByteArray("[r0000]\r"));
+        QVERIFY(again.write("(K)\r\n"));
+        QVERIFY(waitFor([&] { return port.InBufferCount() == 5; }));
+        QCOMPARE(port.Input(), QByteArray("(K)\r\n"));
+    }
+};
+
+QTEST_GUILESS_MAIN(MSCommTest)
+#include "tst_mscomm.moc"
