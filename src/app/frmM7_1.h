@@ -86,6 +86,7 @@ public:
 
     // Kept by the receive processing from one receive event to the next.
     QString lineBuffer;      // received text not yet cut into reply lines
+    bool lineBufferFlooded = false; // it overflowed; the next line resynchronises
     QString replyGsm;        // GSM field of the last entry report
     qint16 replyObject = 0;  // object number of the last entry report
 

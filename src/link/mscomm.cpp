@@ -79,6 +79,7 @@ bool MSComm::setPortOpen(bool open)
     }
     m_closing = false;
     m_pending.clear();
+    m_openDevice = device;
     return true;
 }
 
@@ -128,7 +129,9 @@ void MSComm::onError(int error)
         return;
     if (deviceGone()) {
         m_closing = true;
-        m_lostWhy = m_port->errorString();
+        // The error's own text is often a stale one: say what happened.
+        m_lostWhy = tr("%1 went away (the cable or adapter was unplugged, or the unit switched off)")
+                        .arg(m_openDevice);
         // Close outside the port's own notification handler.
         QMetaObject::invokeMethod(this, &MSComm::closeLost, Qt::QueuedConnection);
     } else {

@@ -77,6 +77,7 @@ private:
     qint16 m_commEvent = 0;
     QString m_lastError;
     QString m_lostWhy;
+    QString m_openDevice;   // the device opened last
     QByteArray m_pending;   // bytes taken out of the port while recovering
     bool m_closing = false; // a lost device is being closed
 };

@@ -36,7 +36,8 @@ void frmM7_1::ProcessReceived(TermBox &term, QString data)
     qsizetype from = 0;
     QString line;
     qsizetype next = 0;
-    while (comm::ReplyCutter::next(lineBuffer, from, line, next)) {
+    while (comm::ReplyCutter::next(lineBuffer, from, lineBufferFlooded, line, next)) {
+        lineBufferFlooded = false;
         if (!line.isEmpty()) {
             replyTicks = 0;
             switch (comm::classifyReply(line.size())) {
@@ -119,7 +120,8 @@ void frmM7_1::ProcessReceived(TermBox &term, QString data)
     }
     if (from > 0)
         lineBuffer.remove(0, from);
-    comm::ReplyCutter::capRest(lineBuffer);
+    if (comm::ReplyCutter::capRest(lineBuffer))
+        lineBufferFlooded = true;
 }
 
 } // namespace app

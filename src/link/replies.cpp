@@ -30,33 +30,26 @@ QString insertLfAfterCr(const QString &text)
     return out;
 }
 
-bool ReplyCutter::next(const QString &buffer, qsizetype from, QString &line, qsizetype &next)
+bool ReplyCutter::next(const QString &buffer, qsizetype from, bool resync, QString &line, qsizetype &next)
 {
     static const QString terminator = QStringLiteral(")\r\n");
     const qsizetype t = buffer.indexOf(terminator, from);
     if (t < 0)
         return false;
     const qsizetype end = t + 1; // the candidate ends with the ")"
-    // A candidate longer than the cap is a flood of junk with a reply at its
-    // end: the reply starts at its last "(", not at a "(" deep in the junk.
-    const qsizetype open = (end - from > kLineBufferCap)
-        ? buffer.lastIndexOf(QLatin1Char('('), t)
-        : buffer.indexOf(QLatin1Char('('), from);
+    const qsizetype open = (resync || end - from > kLineBufferCap) ? buffer.lastIndexOf(QLatin1Char('('), t)
+                                                                   : buffer.indexOf(QLatin1Char('('), from);
     line = (open >= from && open < end) ? buffer.mid(open, end - open) : QString();
     next = end + 2;
     return true;
 }
 
-void ReplyCutter::capRest(QString &rest)
+bool ReplyCutter::capRest(QString &rest)
 {
     if (rest.size() <= kLineBufferCap)
-        return;
-    const qsizetype open = rest.lastIndexOf(QLatin1Char('('));
-    // The longest reply line is 28 characters: a longer tail is junk too.
-    if (open >= 0 && rest.size() - open <= 28)
-        rest.remove(0, open);
-    else
-        rest.clear();
+        return false;
+    rest.clear();
+    return true;
 }
 
 } // namespace comm

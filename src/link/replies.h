@@ -32,18 +32,23 @@ QString insertLfAfterCr(const QString &text);
 // Cuts reply lines out of received text. A line ends at the first ")" CR LF;
 // it starts at the first "(" of the text before that terminator (text in
 // front of the "(" is dropped, and text without a "(" is dropped whole).
+//
+// After a flood of text without any terminator (more than kLineBufferCap
+// characters) the stream is resynchronised: that text is dropped, and the
+// next line starts at the last "(" before its terminator, so that junk with
+// brackets in it cannot swallow the first good reply after it.
 class ReplyCutter {
 public:
     // Looks for the next terminator in buffer from position from. Returns
     // false when there is none. Otherwise sets line (empty when the text
     // before the terminator holds no "(") and next, the position just
-    // behind the terminator's CR LF.
-    static bool next(const QString &buffer, qsizetype from, QString &line, qsizetype &next);
+    // behind the terminator's CR LF. With resync set, and for a candidate
+    // longer than the cap, the line starts at the candidate's last "(".
+    static bool next(const QString &buffer, qsizetype from, bool resync, QString &line, qsizetype &next);
 
-    // Keeps the text that waits for its terminator within kLineBufferCap:
-    // once it is longer, it is junk up to its last "(" (the start of what
-    // may still become a reply); a junk tail without one goes altogether.
-    static void capRest(QString &rest);
+    // Bounds the text that waits for its terminator: when it is longer than
+    // kLineBufferCap it is dropped, and true is returned (resynchronise).
+    static bool capRest(QString &rest);
 };
 
 } // namespace comm

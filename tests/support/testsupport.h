@@ -1,8 +1,16 @@
 #pragma once
 // Fixtures shared by the test programs.
 
+#include "app/controls.h"
 #include "app/frmM7_1.h"
+#include "app/frmSplash.h"
 #include "app/msgbox.h"
+
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTimer>
 
 #include <QByteArray>
 #include <QElapsedTimer>

@@ -1,0 +1,300 @@
+// Connecting, the port's events and the commands, through the real serial
+// port class on a pseudo-terminal: the bytes that go out are checked exactly.
+
+#include "testsupport.h"
+
+#include <QTest>
+
+using namespace testing;
+using namespace app;
+
+class LinkTest : public QObject {
+    Q_OBJECT
+    std::unique_ptr<ScratchDir> dir;
+private slots:
+    void init() { dir = std::make_unique<ScratchDir>(); }
+    void cleanup() { dir.reset(); }
+
+    void connectAndDisconnectOnCom3()
+    {
+        Pty pty;
+        WindowUnderTest w({QString(), QString(), pty.slavePath()});
+        w->Option1[3]->click();
+        QCOMPARE(w->MSComm1->CommPort(), qint16(3));
+        w->List1->addItem(QStringLiteral("(0001) : 359888123456 - 17"));
+        w->List1->setCurrentRow(0);
+        w->List1->setEnabled(false);
+        w->selIndex = 0;
+        w->opMode = 2;
+        w->linkState = 3;
+
+        w->imgNotConnected_Click();
+        QVERIFY(w->MSComm1->PortOpen());
+        QVERIFY(w->connectedLampShown());
+        QVERIFY(w->Frame2->isEnabled() && w->Frame3->isEnabled());
+        QVERIFY(w->List1->isEnabled());
+        for (int i = 1; i <= 4; ++i)
+            QVERIFY(!w->Option1[i]->isEnabled());
+        QCOMPARE(w->Text1->text(), QStringLiteral("0"));
+        QVERIFY(w->Text2->text().isEmpty());
+        QCOMPARE(w->Text3->text(), QStringLiteral("0"));
+        QCOMPARE(w->selIndex, qint16(-1));
+        QCOMPARE(w->Label5->text(), QStringLiteral("Object"));
+        QVERIFY(w->Option1[3]->isChecked());
+        QCOMPARE(w->statusLampShown(), 3);
+        // Opening the port does not touch the link's bookkeeping.
+        QCOMPARE(w->opMode, qint16(2));
+        QCOMPARE(w->linkState, qint16(3));
+
+        // A COM option clicked by code while open changes nothing.
+        w->Option1_Click(1);
+        QCOMPARE(w->MSComm1->CommPort(), qint16(3));
+
+        w->selIndex = 0;
+        w->Text1->setText(QStringLiteral("0001"));
+        w->imgConnected_Click();
+        QVERIFY(!w->MSComm1->PortOpen());
+        QVERIFY(!w->connectedLampShown());
+        QVERIFY(!w->Frame2->isEnabled() && !w->Frame3->isEnabled());
+        for (int i = 1; i <= 4; ++i)
+            QVERIFY(w->Option1[i]->isEnabled());
+        QCOMPARE(w->List1->count(), 1);
+        QVERIFY(w->List1->selectedItems().isEmpty());
+        QCOMPARE(w->List1->currentRow(), -1);
+        QCOMPARE(w->Text1->text(), QStringLiteral("0"));
+        QCOMPARE(w->selIndex, qint16(-1));
+        QCOMPARE(w->statusLampShown(), 3);
+        QCOMPARE(w->opMode, qint16(2));
+        QCOMPARE(w->linkState, qint16(3));
+    }
+
+    void missingDeviceShowsOneBox()
+    {
+        WindowUnderTest w; // every COM maps to a device that does not exist
+        w->Text2->setText(QStringLiteral("x"));
+        w->selIndex = 5;
+        ScriptedBoxes boxes;
+        boxes.expect(QStringLiteral("No such file or directory"), vbExclamation, QStringLiteral("tst_link"), vbOK);
+        w->imgNotConnected_Click();
+        QVERIFY(boxes.allShown());
+        QCOMPARE(boxes.shown().size(), 1);
+        QVERIFY(!w->MSComm1->PortOpen());
+        QVERIFY(!w->connectedLampShown());
+        QVERIFY(w->Option1[1]->isEnabled());
+        QVERIFY(!w->Frame2->isEnabled());
+        QCOMPARE(w->selIndex, qint16(5));
+        QCOMPARE(w->statusLampShown(), 3);
+        QVERIFY(w->Option1[1]->isChecked());
+    }
+
+    void receivedBytesReachTheListAndOtherEventsDoNot()
+    {
+        Pty pty;
+        WindowUnderTest w({pty.slavePath()});
+        QVERIFY(connectWindow(*w));
+        // Bytes as one character each: A CR LF arrives as "A", CR, LF.
+        QVERIFY(pty.write(QByteArray("A\r\n\xE9(K)\r\n")));
+        QVERIFY(waitFor([&] { return w->linkState == 1; }));
+        QCOMPARE(w->txtTerm->Text(), QString::fromLatin1("A\r\n\n\xE9(K)\r\n\n"));
+        QCOMPARE(w->Label2->text(), QStringLiteral("Ready..."));
+        QCOMPARE(w->statusLampShown(), 0);
+
+        // The port's "sent" event (after a send) changes nothing.
+        w->Label2->setText(QStringLiteral("x"));
+        const QString term = w->txtTerm->Text();
+        w->MSComm1->Output(QStringLiteral("?"));
+        QVERIFY(waitFor([&] { return w->MSComm1->CommEvent() == comm::comEvSend; }));
+        QCOMPARE(w->Label2->text(), QStringLiteral("x"));
+        QCOMPARE(w->txtTerm->Text(), term);
+        QCOMPARE(w->linkState, qint16(1));
+        QCOMPARE(pty.read(1), QByteArray("?"));
+    }
+
+    void readCommandsSendExactFrames()
+    {
+        Pty pty;
+        WindowUnderTest w({pty.slavePath()});
+        QVERIFY(connectWindow(*w));
+        w->Command3->setEnabled(false);
+
+        // Without a ready report nothing is sent; only "Write" is enabled.
+        w->Check1->setChecked(true);
+        w->Command2_Click();
+        QVERIFY(w->Command3->isEnabled());
+        QVERIFY(pty.drain().isEmpty());
+        QCOMPARE(w->linkState, qint16(0));
+        QCOMPARE(w->statusLampShown(), 3);
+        QVERIFY(w->Check1->isChecked());
+
+        // The whole table.
+        w->List1->addItems({QStringLiteral("(0001) : 359888123456 - 17"), QStringLiteral("(0002) : 359888123457 - 18")});
+        w->linkState = 1;
+        w->Command2_Click();
+        QCOMPARE(pty.read(4), QByteArray("\x5B\x72\x5D\x0D"));
+        QCOMPARE(w->List1->count(), 0);
+        QVERIFY(!w->List1->isEnabled());
+        QCOMPARE(w->opMode, qint16(1));
+        QCOMPARE(w->linkState, qint16(2));
+        QCOMPARE(w->statusLampShown(), 1);
+        QCOMPARE(w->Label2->text(), QStringLiteral("Reading "));
+        QVERIFY(!w->Check1->isChecked());
+
+        // One position: list position 5 is the unit's index 4.
+        w->List1->setEnabled(true);
+        w->List1->addItems({QStringLiteral("(0005) : 359888123456 - 17")});
+        w->linkState = 1;
+        w->selIndex = 0;
+        w->Text1->setText(QStringLiteral("0005"));
+        w->Command2_Click();
+        QCOMPARE(pty.read(8), QByteArray("[r0004]\r"));
+        QCOMPARE(w->opMode, qint16(2));
+        QCOMPARE(w->linkState, qint16(2));
+        QCOMPARE(w->List1->count(), 1);
+
+        // No tick, no selection: nothing sent, the mode stays, the link says "sent".
+        w->linkState = 1;
+        w->opMode = 0;
+        w->selIndex = -1;
+        w->Command2_Click();
+        QVERIFY(pty.drain().isEmpty());
+        QCOMPARE(w->opMode, qint16(0));
+        QCOMPARE(w->linkState, qint16(2));
+        QCOMPARE(w->statusLampShown(), 1);
+        QCOMPARE(w->Label2->text(), QStringLiteral("Reading "));
+
+        // A position that is no number builds no frame; the state still moves.
+        w->linkState = 1;
+        w->selIndex = 0;
+        w->Text1->setText(QStringLiteral("ab"));
+        w->Command2_Click();
+        QVERIFY(pty.drain().isEmpty());
+        QCOMPARE(w->opMode, qint16(2));
+    }
+
+    void eraseAllAsksTwice()
+    {
+        Pty pty;
+        WindowUnderTest w({pty.slavePath()});
+        QVERIFY(connectWindow(*w));
+        const QString title = QStringLiteral("!!! DELETE ALL DATA !!!");
+        const QString q1 = QStringLiteral(" DLETE ALL Object and GMS number ? ");
+        const QString q2 = QStringLiteral(" Do you really want to DLETE ALL Object and GMS number ? ");
+        w->Command1->setVisible(true);
+        w->opMode = 1;
+        {
+            ScriptedBoxes boxes;
+            boxes.expect(q1, vbYesNo, title, vbYes).expect(q2, vbYesNo + vbCritical, title, vbNo);
+            w->Command1_Click();
+        }
+        QVERIFY(pty.drain().isEmpty());
+        QCOMPARE(w->opMode, qint16(1));
+        QVERIFY(w->Command1->isHidden());
+        {
+            ScriptedBoxes boxes;
+            boxes.expect(q1, vbYesNo, title, vbNo);
+            w->Command1_Click();
+        }
+        QVERIFY(pty.drain().isEmpty());
+
+        w->Label5->setText(QStringLiteral("3 of 12"));
+        {
+            ScriptedBoxes boxes;
+            boxes.expect(q1, vbYesNo, title, vbYes).expect(q2, vbYesNo + vbCritical, title, vbYes);
+            w->Command1_Click();
+        }
+        QCOMPARE(pty.read(4), QByteArray("[d]\r"));
+        QCOMPARE(w->opMode, qint16(4));
+        QCOMPARE(w->Label5->text(), QStringLiteral("Object"));
+        QCOMPARE(w->linkState, qint16(0)); // not looked at, not changed
+
+        // With the port closed the mode is still set; nothing can go out.
+        w->imgConnected_Click();
+        w->opMode = 0;
+        {
+            ScriptedBoxes boxes;
+            boxes.expect(q1, vbYesNo, title, vbYes).expect(q2, vbYesNo + vbCritical, title, vbYes);
+            w->Command1_Click();
+        }
+        QCOMPARE(w->opMode, qint16(4));
+    }
+
+    void messageBoxDuringReceiveHoldsLaterBytes()
+    {
+        // An object number above 7999 in a single-position read opens a box
+        // inside the receive processing. Bytes arriving meanwhile must wait:
+        // they are processed after it returns, once and in order.
+        Pty pty;
+        WindowUnderTest w({pty.slavePath()});
+        QVERIFY(connectWindow(*w));
+        w->selIndex = 0;
+        w->opMode = 2;
+        w->linkState = 2;
+        bool checkedInside = false;
+        ScriptedBoxes boxes;
+        app::setMsgBoxResponder([&](const QString &text, int, const QString &) {
+            if (text != QStringLiteral(" Object Number > 7999 ! "))
+                return int(vbOK);
+            pty.write("(K)\r\n(GSM-M7/1 fw 2.14 sn 004512)\r\n");
+            QTest::qWait(300); // the box is up; the event loop runs
+            checkedInside = true;
+            if (w->linkState != 2 || w->Label2->text() == QStringLiteral("Ready..."))
+                QTest::qFail("the status reply was processed while the box was open", __FILE__, __LINE__);
+            return int(vbOK);
+        });
+        QVERIFY(pty.write("(8000888123456 )\r\n"));
+        QVERIFY(waitFor([&] { return checkedInside; }));
+        QVERIFY(waitFor([&] { return w->linkState == 1; }));
+        QCOMPARE(w->Text3->text(), QStringLiteral("0"));
+        QCOMPARE(w->Label3->text(), QStringLiteral("(GSM-M7/1 fw 2.14 sn 004512)"));
+        QCOMPARE(w->txtTerm->Text().count(QStringLiteral("(K)")), 1);
+        QCOMPARE(w->txtTerm->Text(),
+                 QStringLiteral("(8000888123456 )\r\n\n(K)\r\n\n(GSM-M7/1 fw 2.14 sn 004512)\r\n\n"));
+    }
+
+    void unitUnpluggedDuringARead()
+    {
+        Pty pty;
+        QStringList devices{pty.slavePath()};
+        WindowUnderTest w(devices);
+        QVERIFY(connectWindow(*w));
+        w->opMode = 1;
+        w->linkState = 2;
+        QByteArray half;
+        for (int i = 0; i < 100; ++i)
+            half += "(0012888123456 )\r\n";
+        QVERIFY(pty.write(half));
+        QVERIFY(waitFor([&] { return w->List1->count() == 100; }));
+        QStringList told;
+        app::setMsgBoxResponder([&](const QString &text, int style, const QString &) {
+            told << QStringLiteral("%1 %2").arg(style).arg(text);
+            return int(vbOK);
+        });
+        pty.hangUp();
+        QVERIFY(waitFor([&] { return !w->MSComm1->PortOpen(); }, 3000));
+        QVERIFY(waitFor([&] { return !told.isEmpty(); }));
+        app::setMsgBoxResponder({});
+        QCOMPARE(told.size(), 1);
+        QVERIFY2(told[0].startsWith(QStringLiteral("48 The connection on COM 1 was lost: ")), qPrintable(told[0]));
+        QVERIFY(!w->connectedLampShown());
+        QVERIFY(!w->Frame2->isEnabled());
+        QVERIFY(w->Option1[1]->isEnabled());
+        QCOMPARE(w->selIndex, qint16(-1));
+        QCOMPARE(w->List1->count(), 100);
+
+        // No core left spinning.
+        const double before = processCpuSeconds();
+        QTest::qWait(2000);
+        const double used = processCpuSeconds() - before;
+        QVERIFY2(used < 0.2, qPrintable(QStringLiteral("%1 s of CPU in 2 s").arg(used)));
+
+        // The unit is back: a connect works again.
+        Pty back;
+        w.devices[0] = back.slavePath();
+        QVERIFY(connectWindow(*w));
+        QVERIFY(back.write("(K)\r\n"));
+        QVERIFY(waitFor([&] { return w->linkState == 1; }));
+    }
+};
+
+QTEST_MAIN(LinkTest)
+#include "tst_link.moc"

@@ -1,0 +1,606 @@
+// The simulated unit: its protocol engine directly, and the Unit through a
+// real pseudo-terminal whose slave side these tests open themselves, the
+// way the programmer opens its serial port.
+
+#include "m7protocol.h"
+#include "m7unit.h"
+
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QSignalSpy>
+#include <QTemporaryFile>
+#include <QTest>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <functional>
+#include <mutex>
+#include <thread>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/resource.h>
+#include <termios.h>
+#include <unistd.h>
+
+using namespace m7sim;
+
+namespace {
+
+qint64 nowNs()
+{
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+// The tool's end of the line: the slave side opened like a serial port and
+// read by a thread of its own, every read() kept apart with its time.
+class ToolEnd
+{
+public:
+    ~ToolEnd() { close(); }
+
+    bool open(const QString &path, bool makeRaw = true, int firstReadDelayMs = 0)
+    {
+        m_fd = ::open(QFile::encodeName(path).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+        if (m_fd < 0)
+            return false;
+        if (makeRaw) {
+            termios t;
+            ::tcgetattr(m_fd, &t);
+            ::cfmakeraw(&t);
+            ::tcsetattr(m_fd, TCSANOW, &t);
+        }
+        m_stop = false;
+        m_thread = std::thread([this, firstReadDelayMs] { run(firstReadDelayMs); });
+        return true;
+    }
+    void close()
+    {
+        m_stop = true;
+        if (m_thread.joinable())
+            m_thread.join();
+        if (m_fd >= 0)
+            ::close(m_fd);
+        m_fd = -1;
+    }
+    ssize_t write(const QByteArray &bytes) { return ::write(m_fd, bytes.constData(), size_t(bytes.size())); }
+    int writeErrno(const QByteArray &bytes) { return write(bytes) < 0 ? errno : 0; }
+
+    QByteArray received() const
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        QByteArray all;
+        for (const auto &r : m_reads)
+            all += r.first;
+        return all;
+    }
+    QList<QByteArray> reads() const
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        QList<QByteArray> out;
+        for (const auto &r : m_reads)
+            out.append(r.first);
+        return out;
+    }
+    QList<qint64> readTimes() const
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        QList<qint64> out;
+        for (const auto &r : m_reads)
+            out.append(r.second);
+        return out;
+    }
+    void clear()
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_reads.clear();
+    }
+    bool gotEof() const { return m_eof; }
+    bool sawHup() const { return m_hup; }
+
+private:
+    void run(int delayMs)
+    {
+        if (delayMs > 0)
+            std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));
+        char buf[65536];
+        while (!m_stop) {
+            pollfd p{m_fd, POLLIN, 0};
+            if (::poll(&p, 1, 20) <= 0)
+                continue;
+            if (p.revents & POLLHUP)
+                m_hup = true;
+            const ssize_t n = ::read(m_fd, buf, sizeof buf);
+            const qint64 t = nowNs();
+            if (n > 0) {
+                std::lock_guard<std::mutex> lock(m_mutex);
+                m_reads.append({QByteArray(buf, n), t});
+            } else if (n == 0 || (errno != EAGAIN && errno != EINTR)) {
+                m_eof = true; // the master went away
+                return;
+            }
+        }
+    }
+
+    int m_fd = -1;
+    std::thread m_thread;
+    std::atomic<bool> m_stop{false};
+    std::atomic<bool> m_eof{false};
+    std::atomic<bool> m_hup{false};
+    mutable std::mutex m_mutex;
+    QList<QPair<QByteArray, qint64>> m_reads;
+};
+
+// Runs the event loop (where the Unit lives) until pred() or the timeout.
+bool spinUntil(const std::function<bool()> &pred, int timeoutMs = 3000)
+{
+    QElapsedTimer t;
+    t.start();
+    while (!pred()) {
+        if (t.elapsed() > timeoutMs)
+            return pred();
+        QEventLoop loop;
+        QTimer::singleShot(2, &loop, &QEventLoop::quit);
+        loop.exec();
+    }
+    return true;
+}
+
+void spinFor(int ms)
+{
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+qint64 cpuUs()
+{
+    rusage r;
+    ::getrusage(RUSAGE_SELF, &r);
+    return qint64(r.ru_utime.tv_sec + r.ru_stime.tv_sec) * 1'000'000 + r.ru_utime.tv_usec + r.ru_stime.tv_usec;
+}
+
+// CPU time of this process while the event loop runs for `ms`.
+qint64 cpuUsDuring(int ms)
+{
+    const qint64 before = cpuUs();
+    spinFor(ms);
+    return cpuUs() - before;
+}
+
+QByteArray linesOf(const QList<QByteArray> &bodies)
+{
+    QByteArray out;
+    for (const QByteArray &b : bodies)
+        out += lineOf(b);
+    return out;
+}
+
+QByteArray reply(Table &table, const QByteArray &frame, bool info = false)
+{
+    return linesOf(execute(parseCommand(frame), table, info));
+}
+
+// A started unit and the tool's end opened on it.
+bool connectTool(Unit &unit, ToolEnd &tool, bool makeRaw = true, int firstReadDelayMs = 0)
+{
+    if (!unit.start() || !tool.open(unit.slavePath(), makeRaw, firstReadDelayMs))
+        return false;
+    return spinUntil([&] { return unit.slaveOpen(); });
+}
+
+Options small(int slotCount, quint32 seed = 3)
+{
+    Options o;
+    o.slotCount = slotCount;
+    o.seed = seed;
+    return o;
+}
+
+} // namespace
+
+class TestSimulator : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void frames();
+    void replies();
+    void tables();
+    void throughThePty();
+    void slowReaderLosesNothing();
+    void pacing();
+    void faults();
+    void hangUpAndReopen();
+    void helloAndPortOpenClose();
+    void noSpinning();
+};
+
+void TestSimulator::frames()
+{
+    FrameSplitter s;
+    const QByteArray frame = "[r0004]\r";
+    for (int i = 0; i < frame.size() - 1; ++i)
+        QVERIFY(s.feed(frame.mid(i, 1)).isEmpty());
+    QCOMPARE(s.feed("\r"), QList<QByteArray>{frame});
+
+    QCOMPARE(s.feed(QByteArray("\0x\n]\r", 5) + "[r]\r"), QList<QByteArray>{"[r]\r"});
+    QCOMPARE(s.feed("[r0004][r0005]\r"), QList<QByteArray>{"[r0005]\r"}); // the first has no CR
+    QCOMPARE(s.feed("[r00\r[d]\r"), QList<QByteArray>{"[d]\r"});         // CR inside a frame
+    QCOMPARE(s.feed("[r]x[r]\r[r]"), QList<QByteArray>{"[r]\r"});
+    QCOMPARE(s.feed("\r"), QList<QByteArray>{"[r]\r"});
+    QVERIFY(s.feed("[" + QByteArray(5000, 'x')).isEmpty());
+    QVERIFY(s.pending() <= 64);
+    QCOMPARE(s.feed("]\r[r0001]\r"), QList<QByteArray>{"[r0001]\r"});
+
+    Command c = parseCommand("[r]\r");
+    QCOMPARE(c.kind, Command::ReadAll);
+    c = parseCommand("[r0004]\r");
+    QCOMPARE(c.kind, Command::ReadOne);
+    QCOMPARE(c.slot, 4);
+    QCOMPARE(parseCommand("[r12345]\r").slot, 12345);
+    QCOMPARE(parseCommand("[r00a4]\r").kind, Command::Malformed);
+    c = parseCommand("[w00050042123456789]\r");
+    QCOMPARE(c.kind, Command::Write);
+    QCOMPARE(c.slot, 5);
+    QCOMPARE(c.object, 42);
+    QCOMPARE(c.gsm, QByteArray("123456789"));
+    QCOMPARE(parseCommand("[w0005004212345]\r").gsm, QByteArray("12345"));
+    QCOMPARE(parseCommand("[w00050042*********]\r").gsm, QByteArray("*********"));
+    QCOMPARE(parseCommand("[w0005x042123456789]\r").kind, Command::Malformed);
+    QCOMPARE(parseCommand("[d]\r").kind, Command::Erase);
+    QCOMPARE(parseCommand("[d0001]\r").kind, Command::Malformed);
+    QCOMPARE(parseCommand("[x]\r").kind, Command::Ignore);
+    QCOMPARE(parseCommand("[R0001]\r").kind, Command::Ignore);
+}
+
+void TestSimulator::replies()
+{
+    Table t(3);
+    t[0] = {"888123456", 12};
+    t[2] = {"912345678", 7999};
+
+    QCOMPARE(reply(t, "[r0000]\r"), QByteArray("(0012888123456 )\r\n(K)\r\n"));
+    QCOMPARE(reply(t, "[r0001]\r"), QByteArray("(0000********* )\r\n(K)\r\n"));
+    QCOMPARE(reply(t, "[r0003]\r"), QByteArray("(K)\r\n"));
+    QCOMPARE(reply(t, "[r]\r"), QByteArray("(0012888123456 )\r\n(0000********* )\r\n(7999912345678 )\r\n(K)\r\n"));
+
+    const QList<QByteArray> withInfo = execute(parseCommand("[r]\r"), t, true);
+    QCOMPARE(withInfo.size(), 6);
+    QCOMPARE(withInfo[3], QByteArray("K"));
+    QCOMPARE(lineOf(withInfo[4]).size(), 28 + 2);
+    QCOMPARE(lineOf(withInfo[5]).size(), 15 + 2);
+
+    QCOMPARE(reply(t, "[w00010042777000111]\r"), QByteArray("(K)\r\n"));
+    QCOMPARE(reply(t, "[r0001]\r"), QByteArray("(0042777000111 )\r\n(K)\r\n"));
+    QCOMPARE(reply(t, "[w00030042777000111]\r"), QByteArray("(K)\r\n")); // no slot 3
+    QCOMPARE(t.size(), 3);
+    QCOMPARE(reply(t, "[w000200011234567]\r"), QByteArray("(K)\r\n"));    // a short GSM, as it came
+    QCOMPARE(reply(t, "[r0002]\r"), QByteArray("(00011234567 )\r\n(K)\r\n"));
+
+    QCOMPARE(reply(t, "[d]\r"), QByteArray("(ERASING)\r\n(0000********* )\r\n(0000********* )\r\n"
+                                           "(0000********* )\r\n(ERASED)\r\n"));
+    for (const Slot &s : t)
+        QVERIFY(s.isBlank());
+    QCOMPARE(reply(t, "[x]\r"), QByteArray());
+    QCOMPARE(reply(t, "[rzz]\r"), QByteArray("(K)\r\n"));
+}
+
+void TestSimulator::tables()
+{
+    const Table a = generateTable(1000, 7);
+    QCOMPARE(a, generateTable(1000, 7));
+    QVERIFY(a != generateTable(1000, 8));
+
+    QSet<QByteArray> gsms;
+    QSet<int> objects;
+    int blank = 0;
+    for (const Slot &s : a) {
+        if (s.isBlank()) {
+            ++blank;
+            continue;
+        }
+        QCOMPARE(s.gsm.size(), 9);
+        QVERIFY(s.gsm[0] == '8' || s.gsm[0] == '9');
+        QVERIFY(std::all_of(s.gsm.begin(), s.gsm.end(), [](char c) { return c >= '0' && c <= '9'; }));
+        QVERIFY(s.object >= 1 && s.object <= 7999);
+        gsms.insert(s.gsm);
+        objects.insert(s.object);
+    }
+    QVERIFY2(blank >= 100 && blank <= 200, qPrintable(QString::number(blank)));
+    QCOMPARE(gsms.size(), 1000 - blank);
+    QCOMPARE(objects.size(), 1000 - blank);
+
+    // More used slots wanted than there are object numbers: the rest is blank.
+    const Table big = generateTable(9999, 1);
+    QCOMPARE(std::count_if(big.begin(), big.end(), [](const Slot &s) { return !s.isBlank(); }), 7999);
+    QVERIFY(big.last().isBlank());
+
+    Table t;
+    QString error;
+    QVERIFY(parseTableText("\"(0001)\",\"359888123456\",17\r\n\"(0002)\",\"359*********\",0\r\n"
+                           "\"(0003)\",\"359912345678\",7999\r\n", 5, t, error));
+    QCOMPARE(t.size(), 5);
+    QCOMPARE(t[0], (Slot{"888123456", 17}));
+    QVERIFY(t[1].isBlank());
+    QCOMPARE(t[2], (Slot{"912345678", 7999}));
+    QVERIFY(t[3].isBlank() && t[4].isBlank());
+    QVERIFY(!parseTableText("\"(0001)\",\"359888123456\",17\r\n(0002) : 359888 - 1\r\n", 5, t, error));
+    QVERIFY2(error.contains(QLatin1String("line 2")), qPrintable(error));
+
+    QTemporaryFile file;
+    QVERIFY(file.open());
+    file.write("\"(0001)\",\"359811111111\",5\r\n\"(0002)\",\"359822222222\",6\r\n");
+    file.close();
+    Options o = small(4);
+    o.tableFile = file.fileName();
+    Unit fromFile(o);
+    QCOMPARE(fromFile.table().size(), 4);
+    QCOMPARE(fromFile.table()[1], (Slot{"822222222", 6}));
+    QVERIFY(fromFile.table()[2].isBlank());
+
+    o.tableFile = file.fileName() + QLatin1String(".missing");
+    Unit missing(o);
+    QVERIFY(!missing.start());
+    QVERIFY(!missing.errorString().isEmpty());
+    QVERIFY(!Unit(small(10000)).start());
+}
+
+void TestSimulator::throughThePty()
+{
+    Unit unit(small(10));
+    ToolEnd tool;
+    // The tool leaves the port as it finds it: the unit must have made it raw
+    // (no echo, CR not turned into LF, no waiting for a line end).
+    QVERIFY(connectTool(unit, tool, /*makeRaw=*/false));
+    QSignalSpy frames(&unit, &Unit::frameReceived);
+
+    tool.write("junk[r00");
+    spinFor(20);
+    tool.write("04]\r");
+    Table copy = unit.table();
+    const QByteArray expected = reply(copy, "[r0004]\r");
+    QVERIFY(spinUntil([&] { return tool.received().size() >= expected.size(); }));
+    spinFor(50);
+    QCOMPARE(tool.received(), expected);
+    QCOMPARE(unit.framesReceived(), QList<QByteArray>{"[r0004]\r"});
+    QCOMPARE(frames.count(), 1);
+    QCOMPARE(unit.bytesSent(), expected);
+    QCOMPARE(unit.linesSent(), 2);
+
+    tool.clear();
+    tool.write("[w00040042123456789]\r[r0004]\r");
+    QVERIFY(spinUntil([&] { return tool.received().size() >= 5 + 23; }));
+    spinFor(50);
+    QCOMPARE(tool.received(), QByteArray("(K)\r\n(0042123456789 )\r\n(K)\r\n"));
+    QCOMPARE(unit.table()[4], (Slot{"123456789", 42}));
+}
+
+void TestSimulator::slowReaderLosesNothing()
+{
+    // 180 kB unpaced into a tool that starts reading only after 300 ms: the
+    // pseudo-terminal fills up (EAGAIN) long before.
+    Unit unit(small(9999));
+    ToolEnd tool;
+    QVERIFY(connectTool(unit, tool, true, 300));
+    Table copy = unit.table();
+    const QByteArray expected = reply(copy, "[r]\r");
+    QCOMPARE(expected.size(), 9999 * 18 + 5);
+    tool.write("[r]\r");
+    QVERIFY(spinUntil([&] { return tool.received().size() >= expected.size(); }, 10000));
+    spinFor(50);
+    QCOMPARE(tool.received().size(), expected.size());
+    QVERIFY(tool.received() == expected);
+    QVERIFY(unit.bytesSent() == expected);
+    QCOMPARE(unit.linesSent(), 10000);
+    QVERIFY(unit.outputIdle());
+}
+
+void TestSimulator::pacing()
+{
+    Options o = small(100);
+    o.paced = true;
+    Unit unit(o);
+    ToolEnd tool;
+    QVERIFY(connectTool(unit, tool));
+    const qint64 bytes = 100 * 18 + 5;
+    const double wireMs = bytes * 1000.0 / kBytesPerSecond; // 156.7 ms
+
+    QList<double> took;
+    for (int run = 0; run < 3; ++run) {
+        tool.clear();
+        const qint64 t0 = nowNs();
+        tool.write("[r]\r");
+        QVERIFY(spinUntil([&] { return tool.received().size() >= bytes; }));
+        QCOMPARE(tool.received().size(), bytes);
+        const QList<qint64> times = tool.readTimes();
+        took.append((times.last() - t0) / 1e6);
+
+        // Spread over the whole time, not a burst at one end: half the bytes
+        // are in at half the time.
+        qint64 byHalf = 0;
+        const QList<QByteArray> reads = tool.reads();
+        for (int i = 0; i < reads.size(); ++i)
+            if (times[i] - t0 <= wireMs / 2 * 1e6)
+                byHalf += reads[i].size();
+        QVERIFY2(byHalf > bytes * 0.4 && byHalf < bytes * 0.6, qPrintable(QString::number(byHalf)));
+        spinFor(20);
+    }
+    std::sort(took.begin(), took.end());
+    const double median = took[1];
+    qInfo("paced 100-slot read: %.2f ms (wire time %.2f ms, %+.2f%%)", median, wireMs, (median / wireMs - 1) * 100);
+    QVERIFY2(std::abs(median / wireMs - 1) < 0.02, qPrintable(QString::number(median)));
+
+    Unit fast(small(100));
+    ToolEnd tool2;
+    QVERIFY(connectTool(fast, tool2));
+    const qint64 t0 = nowNs();
+    tool2.write("[r]\r");
+    QVERIFY(spinUntil([&] { return tool2.received().size() >= bytes; }));
+    QVERIFY((tool2.readTimes().last() - t0) / 1e6 < wireMs / 3);
+}
+
+void TestSimulator::faults()
+{
+    const QByteArray entry4 = lineOf(entryBody(generateTable(10, 3)[4]));
+    {
+        Options o = small(10);
+        o.splitBytes = 5;
+        Unit unit(o);
+        ToolEnd tool;
+        QVERIFY(connectTool(unit, tool));
+        tool.write("[r0004]\r");
+        QVERIFY(spinUntil([&] { return tool.received().size() >= 23; }));
+        spinFor(30);
+        QCOMPARE(tool.received(), entry4 + "(K)\r\n");
+        QList<int> sizes;
+        for (const QByteArray &r : tool.reads())
+            sizes.append(int(r.size()));
+        QCOMPARE(sizes, (QList<int>{5, 5, 5, 3, 5}));
+        const QList<qint64> times = tool.readTimes();
+        for (int i = 1; i < times.size(); ++i)
+            QVERIFY2(times[i] - times[i - 1] > 1'500'000, qPrintable(QString::number(times[i] - times[i - 1])));
+    }
+    {
+        Options o = small(10);
+        o.garbage = QByteArray("#\0~", 3);
+        o.lfOnlyLine = 1;
+        Unit unit(o);
+        ToolEnd tool;
+        QVERIFY(connectTool(unit, tool));
+        tool.write("[r0004]\r[r0099]\r");
+        QVERIFY(spinUntil([&] { return tool.received().size() >= 28 + 8; }));
+        spinFor(30);
+        QCOMPARE(tool.received(), o.garbage + entry4 + o.garbage + "(K)\n" + o.garbage + "(K)\r\n");
+    }
+    {
+        Options o = small(10);
+        o.silenceAfterLines = 3;
+        Unit unit(o);
+        ToolEnd tool;
+        QVERIFY(connectTool(unit, tool));
+        tool.write("[r]\r");
+        QVERIFY(spinUntil([&] { return tool.received().size() >= 3 * 18; }));
+        spinFor(200);
+        QCOMPARE(tool.received().size(), 3 * 18);
+        tool.clear();
+        tool.write("[r0004]\r"); // fewer lines than the limit: all of them
+        QVERIFY(spinUntil([&] { return tool.received().size() >= 23; }));
+        spinFor(30);
+        QCOMPARE(tool.received(), entry4 + "(K)\r\n");
+    }
+    {
+        Options o = small(10);
+        o.heartbeatMs = 40;
+        Unit unit(o);
+        ToolEnd tool;
+        QVERIFY(connectTool(unit, tool));
+        spinFor(300);
+        const QByteArray got = tool.received();
+        QVERIFY2(got.size() >= 4 * 5 && got.size() <= 8 * 5, got.constData());
+        QCOMPARE(got, QByteArray("(K)\r\n").repeated(int(got.size() / 5)));
+    }
+}
+
+void TestSimulator::hangUpAndReopen()
+{
+    Options o = small(10);
+    o.hangupAfterLines = 4;
+    Unit unit(o);
+    QSignalSpy hungUp(&unit, &Unit::hungUp);
+    QSignalSpy closed(&unit, &Unit::slaveClosed);
+    ToolEnd tool;
+    QVERIFY(connectTool(unit, tool));
+    const QString firstPath = unit.slavePath();
+    Table copy = unit.table();
+    const QByteArray all = reply(copy, "[r]\r");
+
+    tool.write("[r]\r");
+    QVERIFY(spinUntil([&] { return tool.gotEof(); }));
+    QCOMPARE(tool.received(), all.left(4 * 18));
+    QVERIFY(tool.sawHup());
+    QCOMPARE(tool.writeErrno("[r0001]\r"), EIO);
+    QCOMPARE(hungUp.count(), 1);
+    QCOMPARE(closed.count(), 1);
+    QVERIFY(!unit.isRunning());
+
+    QVERIFY(unit.reopen());
+    QVERIFY(unit.slavePath() != firstPath); // the old one is still held by the tool
+    ToolEnd tool2;
+    QVERIFY(tool2.open(unit.slavePath()));
+    QVERIFY(spinUntil([&] { return unit.slaveOpen(); }));
+    tool2.write("[r0004]\r");
+    QVERIFY(spinUntil([&] { return tool2.received().size() >= 23; }));
+    QCOMPARE(tool2.received(), all.mid(4 * 18, 18) + "(K)\r\n");
+}
+
+void TestSimulator::helloAndPortOpenClose()
+{
+    Options o = small(100);
+    o.hello = true;
+    o.info = true;
+    o.paced = true;
+    Unit unit(o);
+    QSignalSpy opened(&unit, &Unit::slaveOpened);
+    QSignalSpy closed(&unit, &Unit::slaveClosed);
+    QVERIFY(unit.start());
+    spinFor(100);
+    QCOMPARE(opened.count(), 0); // nobody there yet
+
+    const QByteArray hello = lineOf(helloBody()) + lineOf(infoBody1()) + lineOf(infoBody2());
+    ToolEnd tool;
+    const qint64 t0 = nowNs();
+    QVERIFY(tool.open(unit.slavePath()));
+    QVERIFY(spinUntil([&] { return tool.received().size() >= hello.size(); }));
+    QCOMPARE(opened.count(), 1);
+    QCOMPARE(tool.received(), hello);
+    QVERIFY(tool.readTimes().first() - t0 >= 80'000'000); // not into the open's flush
+
+    // A paced reply cut off by the tool closing the port must not reach the
+    // next program that opens it.
+    tool.clear();
+    tool.write("[r]\r");
+    QVERIFY(spinUntil([&] { return !tool.received().isEmpty(); }));
+    tool.close();
+    QVERIFY(spinUntil([&] { return closed.count() == 1; }));
+    QVERIFY(unit.outputIdle());
+
+    ToolEnd again;
+    QVERIFY(again.open(unit.slavePath()));
+    QVERIFY(spinUntil([&] { return again.received().size() >= hello.size(); }));
+    spinFor(100);
+    QCOMPARE(again.received(), hello);
+    QCOMPARE(opened.count(), 2);
+}
+
+void TestSimulator::noSpinning()
+{
+    // 5% of a core over one second.
+    constexpr qint64 limitUs = 50'000;
+    Options o = small(1000);
+    o.paced = true;
+    Unit unit(o);
+    QVERIFY(unit.start());
+    qint64 used = cpuUsDuring(1000);
+    QVERIFY2(used < limitUs, qPrintable(QStringLiteral("no slave open: %1 us").arg(used)));
+
+    ToolEnd tool;
+    QVERIFY(tool.open(unit.slavePath()));
+    QVERIFY(spinUntil([&] { return unit.slaveOpen(); }));
+    tool.write("[r0001]\r");
+    QVERIFY(spinUntil([&] { return tool.received().size() >= 23; }));
+    used = cpuUsDuring(1000);
+    QVERIFY2(used < limitUs, qPrintable(QStringLiteral("idle, slave open: %1 us").arg(used)));
+
+    tool.close();
+    QVERIFY(spinUntil([&] { return !unit.slaveOpen(); }));
+    used = cpuUsDuring(1000);
+    QVERIFY2(used < limitUs, qPrintable(QStringLiteral("slave closed again: %1 us").arg(used)));
+}
+
+QTEST_GUILESS_MAIN(TestSimulator)
+#include "tst_simulator.moc"
