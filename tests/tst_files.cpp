@@ -1,0 +1,192 @@
+// The working file and the objects file: records byte for byte, whole
+// replacement, and what the disk may refuse.
+
+#include "files/records.h"
+#include "testsupport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTest>
+
+using namespace testing;
+using namespace app;
+
+namespace {
+QByteArray contents(const QString &name)
+{
+    QFile f(name);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+
+void put(const QString &name, const QByteArray &bytes)
+{
+    QFile f(name);
+    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(bytes);
+}
+
+const QString kSaveAs = QStringLiteral(" Save As ( temp.onf ) ! ");
+const QString kSaveTitle = QStringLiteral("Save Object File");
+} // namespace
+
+class FilesTest : public QObject {
+    Q_OBJECT
+    std::unique_ptr<ScratchDir> dir;
+private slots:
+    void init() { dir = std::make_unique<ScratchDir>(); }
+    void cleanup() { dir.reset(); }
+
+    void recordsByteForByte()
+    {
+        QCOMPARE(files::recordOf(QStringLiteral("(0005) : 359888123456 - 17")),
+                 QByteArray::fromHex("22283030303529222C223335393838383132333435362 22C31370D0A"));
+        QCOMPARE(files::recordOf(QStringLiteral("(0005) : 359888123456 - 17")).size(), 28);
+        QCOMPARE(files::recordOf(QStringLiteral("(0012) : 359********* - 0")),
+                 QByteArray::fromHex("2228303031322922 2C22333539 2A2A2A2A2A2A2A2A2A 222C300D0A"));
+        QCOMPARE(files::recordOf(QStringLiteral("(0005) : 359888123456 - 7999")).size(), 30);
+        // Short rows give short stretches; the fixed parts are always there.
+        QCOMPARE(files::recordOf(QStringLiteral("(00")), QByteArray("\"(00\",\"\",\r\n"));
+        QCOMPARE(files::recordOf(QString()), QByteArray("\"\",\"\",\r\n"));
+        QCOMPARE(files::recordOf(QStringLiteral("(0005) : 359888123456 - 123456")),
+                 QByteArray("\"(0005)\",\"359888123456\",1234\r\n"));
+        QVERIFY(files::recordsOf({}).isEmpty());
+    }
+
+    void workingFileFollowsTheList()
+    {
+        WindowUnderTest w;
+        QVERIFY(w->WriteTMPfile());
+        QCOMPARE(contents(QStringLiteral("temp.tfo")), QByteArray());
+        w->List1->addItems({QStringLiteral("(0001) : 359888000001 - 7999"), QStringLiteral("(0002) : 359********* - 0")});
+        QVERIFY(w->WriteTMPfile());
+        QCOMPARE(contents(QStringLiteral("temp.tfo")),
+                 QByteArray("\"(0001)\",\"359888000001\",7999\r\n\"(0002)\",\"359*********\",0\r\n"));
+        // Shorter content replaces longer content completely.
+        w->List1->item(0)->setText(QStringLiteral("(0001) : 359888000001 - 5"));
+        QVERIFY(w->WriteTMPfile());
+        QCOMPARE(contents(QStringLiteral("temp.tfo")),
+                 QByteArray("\"(0001)\",\"359888000001\",5\r\n\"(0002)\",\"359*********\",0\r\n"));
+        w->List1->clear();
+        QVERIFY(w->WriteTMPfile());
+        QCOMPARE(contents(QStringLiteral("temp.tfo")), QByteArray());
+    }
+
+    void workingFileThatCannotBeWritten()
+    {
+        WindowUnderTest w;
+        w->List1->addItem(QStringLiteral("(0001) : 359888000001 - 17"));
+        const QByteArray earlier("\"(0009)\",\"359888000009\",9\r\n");
+
+        // Read-only: refused even for a user who could override it.
+        put(QStringLiteral("temp.tfo"), earlier);
+        QFile::setPermissions(QStringLiteral("temp.tfo"), QFile::ReadOwner | QFile::ReadGroup);
+        {
+            ScriptedBoxes boxes;
+            boxes.expect(QStringLiteral("Permission denied"), vbExclamation, QStringLiteral("tst_files"), vbOK);
+            QVERIFY(!w->WriteTMPfile());
+        }
+        QCOMPARE(contents(QStringLiteral("temp.tfo")), earlier);
+        QFile::setPermissions(QStringLiteral("temp.tfo"), QFile::ReadOwner | QFile::WriteOwner);
+        QVERIFY(QFile::remove(QStringLiteral("temp.tfo")));
+
+        // A directory of that name.
+        QVERIFY(QDir().mkdir(QStringLiteral("temp.tfo")));
+        {
+            ScriptedBoxes boxes;
+            boxes.expect(QStringLiteral("Is a directory"), vbExclamation, QStringLiteral("tst_files"), vbOK);
+            QVERIFY(!w->WriteTMPfile());
+        }
+        QVERIFY(QFileInfo(QStringLiteral("temp.tfo")).isDir());
+        QVERIFY(QDir().rmdir(QStringLiteral("temp.tfo")));
+        // Nothing half written was left beside it.
+        QCOMPARE(QDir().entryList(QDir::Files | QDir::Hidden), QStringList());
+    }
+
+    void directoryThatCannotBeWritten()
+    {
+        // /proc takes no new files, not even from root.
+        const QString old = QDir::currentPath();
+        QVERIFY(QDir::setCurrent(QStringLiteral("/proc/self")));
+        QStringList told;
+        app::setMsgBoxResponder([&](const QString &text, int style, const QString &title) {
+            told << QStringLiteral("%1|%2|%3").arg(text).arg(style).arg(title);
+            return int(vbOK);
+        });
+        {
+            WindowUnderTest w;
+            w->List1->addItem(QStringLiteral("(0001) : 359888000001 - 17"));
+            QVERIFY(!w->WriteTMPfile());
+            QCOMPARE(w->List1->count(), 1);
+        }
+        app::setMsgBoxResponder({});
+        QDir::setCurrent(old);
+        QCOMPARE(told.size(), 1);
+        QVERIFY2(told[0].endsWith(QStringLiteral("|48|tst_files")) && !told[0].startsWith(QLatin1Char('|')),
+                 qPrintable(told[0]));
+    }
+
+    void savesTheObjectsFile()
+    {
+        WindowUnderTest w; // the port is closed: saving needs no unit
+        {
+            ScriptedBoxes boxes;
+            boxes.expect(kSaveAs, vbOKOnly, kSaveTitle, vbOK);
+            w->cmdOFNsave_Click();
+        }
+        QCOMPARE(contents(QStringLiteral("temp.onf")), QByteArray());
+        QCOMPARE(contents(QStringLiteral("temp.tfo")), QByteArray());
+
+        put(QStringLiteral("temp.onf"), QByteArray(500, 'x'));
+        w->List1->addItems({QStringLiteral("(0001) : 359888000001 - 17"), QStringLiteral("(0002) : 359********* - 0")});
+        const QByteArray records = files::recordsOf(rowsOf(*w));
+        for (int round = 0; round < 2; ++round) {
+            ScriptedBoxes boxes;
+            boxes.expect(kSaveAs, vbOKOnly, kSaveTitle, vbOK);
+            w->cmdOFNsave_Click();
+            QVERIFY(boxes.allShown());
+            QCOMPARE(contents(QStringLiteral("temp.onf")), records);
+            QCOMPARE(contents(QStringLiteral("temp.tfo")), records);
+        }
+    }
+
+    void saveKeepsTheEarlierObjectsFileOnFailure()
+    {
+        WindowUnderTest w;
+        w->List1->addItem(QStringLiteral("(0001) : 359888000001 - 17"));
+        const QByteArray earlier("\"(0009)\",\"359888000009\",9\r\n");
+        const QByteArray stale("\"(0007)\",\"359888000007\",7\r\n");
+        put(QStringLiteral("temp.onf"), earlier);
+
+        // The working file cannot be written: its stale content must not
+        // become the objects file.
+        put(QStringLiteral("temp.tfo"), stale);
+        QFile::setPermissions(QStringLiteral("temp.tfo"), QFile::ReadOwner);
+        {
+            ScriptedBoxes boxes;
+            boxes.expect(QStringLiteral("Permission denied"), vbExclamation, QStringLiteral("tst_files"), vbOK)
+                .expect(kSaveAs, vbOKOnly, kSaveTitle, vbOK)
+                .expect(QStringLiteral("Permission denied"), vbExclamation, QStringLiteral("tst_files"), vbOK);
+            w->cmdOFNsave_Click();
+        }
+        QCOMPARE(contents(QStringLiteral("temp.onf")), earlier);
+        QCOMPARE(contents(QStringLiteral("temp.tfo")), stale);
+        QFile::setPermissions(QStringLiteral("temp.tfo"), QFile::ReadOwner | QFile::WriteOwner);
+
+        // "temp.onf" held as a directory: the rename fails and says so; the
+        // working file is intact.
+        QVERIFY(QFile::remove(QStringLiteral("temp.onf")));
+        QVERIFY(QDir().mkdir(QStringLiteral("temp.onf")));
+        QVERIFY(QDir().mkdir(QStringLiteral("temp.onf/inside")));
+        {
+            ScriptedBoxes boxes;
+            boxes.expect(kSaveAs, vbOKOnly, kSaveTitle, vbOK)
+                .expect(QStringLiteral("Is a directory"), vbExclamation, QStringLiteral("tst_files"), vbOK);
+            w->cmdOFNsave_Click();
+        }
+        QVERIFY(QFileInfo(QStringLiteral("temp.onf/inside")).isDir());
+        QCOMPARE(contents(QStringLiteral("temp.tfo")), files::recordsOf(rowsOf(*w)));
+    }
+};
+
+QTEST_MAIN(FilesTest)
+#include "tst_files.moc"

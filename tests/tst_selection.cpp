@@ -1,0 +1,209 @@
+// Selecting rows and the rules of the GSM and object fields.
+
+#include "testsupport.h"
+
+#include <QTest>
+
+using namespace testing;
+using namespace app;
+
+namespace {
+const QString kTooBig = QStringLiteral(" Object Number > 7999 ! ");
+const QString kTooBigTitle = QStringLiteral("!!! OBJECT Number is INCORRECT !!!");
+
+QStringList twelveRows()
+{
+    QStringList rows;
+    for (int i = 1; i <= 12; ++i)
+        rows << QStringLiteral("(%1) : 359%2 - %3").arg(i, 4, 10, QLatin1Char('0')).arg(888123400 + i).arg(i * 10);
+    return rows;
+}
+
+void clickRow(frmM7_1 &w, int row)
+{
+    const QRect r = w.List1->visualItemRect(w.List1->item(row));
+    QTest::mouseClick(w.List1->viewport(), Qt::LeftButton, {}, r.center());
+}
+} // namespace
+
+class SelectionTest : public QObject {
+    Q_OBJECT
+    std::unique_ptr<ScratchDir> dir;
+private slots:
+    void init() { dir = std::make_unique<ScratchDir>(); }
+    void cleanup() { dir.reset(); }
+
+    void objectFieldRule()
+    {
+        WindowUnderTest w;
+        w->show();
+        QVERIFY(QTest::qWaitForWindowActive(w.w.get()));
+        w->Frame2->setEnabled(true);
+        w->selIndex = 0;
+        w->Text3->setFocus();
+        ScriptedBoxes boxes;
+        w->Text3->clear();
+        QCOMPARE(w->Text3->text(), QStringLiteral("0")); // never empty after a change
+        w->Text3->selectAll();
+        boxes.expect(kTooBig, vbOKOnly, kTooBigTitle, vbOK);
+        QTest::keyClicks(w->Text3, QStringLiteral("8000"));
+        QVERIFY(boxes.allShown());
+        QCOMPARE(boxes.shown().size(), 1);
+        QCOMPARE(w->Text3->text(), QStringLiteral("0"));
+        w->Text3->selectAll();
+        QTest::keyClicks(w->Text3, QStringLiteral("7999"));
+        QCOMPARE(w->Text3->text(), QStringLiteral("7999"));
+        w->Text3->selectAll();
+        QTest::keyClicks(w->Text3, QStringLiteral("0017"));
+        QCOMPARE(w->Text3->text(), QStringLiteral("17"));
+        QCOMPARE(w->Text3->cursorPosition(), 2);
+        w->Text3->setText(QStringLiteral("12a"));
+        QCOMPARE(w->Text3->text(), QStringLiteral("0"));
+        w->Text3->setText(QStringLiteral("-5")); // below 1 passes this rule
+        QCOMPARE(w->Text3->text(), QStringLiteral("-5"));
+        w->Text3->setText(QStringLiteral("2.5"));
+        QCOMPARE(w->Text3->text(), QStringLiteral("2"));
+        // Leaving an empty field gives "0".
+        w->Text3->blockSignals(true);
+        w->Text3->setText(QString());
+        w->Text3->blockSignals(false);
+        w->Text2->setFocus();
+        QCOMPARE(w->Text3->text(), QStringLiteral("0"));
+        QCOMPARE(boxes.shown().size(), 1);
+    }
+
+    void gsmFieldRule()
+    {
+        WindowUnderTest w;
+        w->Frame2->setEnabled(true);
+        w->selIndex = 0;
+        w->Text2->setText(QStringLiteral("888123456"));
+        QCOMPARE(w->Text2->text(), QStringLiteral("888123456"));
+        QCOMPARE(w->Text2->cursorPosition(), 9);
+        w->Text2->setFocus();
+        w->Text2->setSelection(3, 1);
+        QTest::keyClick(w->Text2, Qt::Key_A);
+        QVERIFY(w->Text2->text().isEmpty());
+        w->Text2->setText(QStringLiteral("*********"));
+        QCOMPARE(w->Text2->text(), QStringLiteral("*********"));
+        w->Text2->setText(QStringLiteral("88*"));
+        QCOMPARE(w->Text2->text(), QStringLiteral("88*"));
+    }
+
+    void noSelectionKeepsFieldsEmpty()
+    {
+        WindowUnderTest w;
+        w->Frame2->setEnabled(true);
+        w->Frame3->setEnabled(true);
+        QCOMPARE(w->selIndex, qint16(-1));
+        w->Command3->setEnabled(false);
+        w->Text2->setFocus();
+        QTest::keyClicks(w->Text2, QStringLiteral("888"));
+        QVERIFY(w->Text2->text().isEmpty());
+        w->Text3->setFocus();
+        QTest::keyClicks(w->Text3, QStringLiteral("17"));
+        QCOMPARE(w->Text3->text(), QStringLiteral("0"));
+        QVERIFY(!w->Command3->isEnabled());
+        // With a row selected, a key press enables "Write".
+        w->selIndex = 2;
+        QTest::keyClick(w->Text3, Qt::Key_1);
+        QVERIFY(w->Command3->isEnabled());
+        w->Command3->setEnabled(false);
+        QTest::keyClick(w->Text2, Qt::Key_Backspace);
+        QVERIFY(w->Command3->isEnabled());
+    }
+
+    void clickingRowsReadsNewOnes()
+    {
+        Pty pty;
+        WindowUnderTest w({pty.slavePath()});
+        QVERIFY(connectWindow(*w));
+        w->List1->addItems(twelveRows());
+        w->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w.w.get()));
+        w->linkState = 1;
+
+        // The first selection after a reset: the rules still see no row.
+        w->Command3->setEnabled(false);
+        clickRow(*w, 6);
+        QCOMPARE(pty.read(8), QByteArray("[r0006]\r"));
+        QCOMPARE(w->Text1->text(), QStringLiteral("0007"));
+        QVERIFY(w->Text2->text().isEmpty());
+        QCOMPARE(w->Text3->text(), QStringLiteral("0"));
+        QCOMPARE(w->selIndex, qint16(6));
+        QCOMPARE(w->selGsm, QStringLiteral("888123407"));
+        QCOMPARE(w->selObject, qint16(70));
+        QCOMPARE(w->Label5->text(), QStringLiteral("7 of 12"));
+        QVERIFY(w->Command3->isEnabled());
+        QCOMPARE(w->opMode, qint16(2));
+        QCOMPARE(w->linkState, qint16(2));
+
+        // The same row again only fills the fields; nothing goes out.
+        w->linkState = 1;
+        clickRow(*w, 6);
+        QCOMPARE(w->Text2->text(), QStringLiteral("888123407"));
+        QCOMPARE(w->Text3->text(), QStringLiteral("70"));
+        QCOMPARE(w->Label5->text(), QStringLiteral("7 of 12"));
+        QVERIFY(pty.drain().isEmpty());
+
+        // A keyboard move selects the next row once.
+        QTest::keyClick(w->List1, Qt::Key_Down);
+        QCOMPARE(pty.read(8), QByteArray("[r0007]\r"));
+        QVERIFY(pty.drain().isEmpty());
+        QCOMPARE(w->Label5->text(), QStringLiteral("8 of 12"));
+        QCOMPARE(w->selIndex, qint16(7));
+
+        // Another mouse click sends one frame, not two.
+        w->linkState = 1;
+        clickRow(*w, 2);
+        QCOMPARE(pty.read(8), QByteArray("[r0002]\r"));
+        QVERIFY(pty.drain().isEmpty());
+        QCOMPARE(w->Label5->text(), QStringLiteral("3 of 12"));
+    }
+
+    void rowAbove7999()
+    {
+        WindowUnderTest w;
+        w->List1->addItems(twelveRows());
+        w->List1->item(2)->setText(QStringLiteral("(0003) : 359888123403 - 8000"));
+        w->selIndex = 2;
+        w->List1->setCurrentRow(2);
+        ScriptedBoxes boxes;
+        boxes.expect(kTooBig, vbOKOnly, kTooBigTitle, vbOK);
+        w->List1_Click();
+        QVERIFY(boxes.allShown());
+        QCOMPARE(w->Text3->text(), QStringLiteral("0"));
+        QCOMPARE(w->selObject, qint16(8000));
+        QCOMPARE(w->Text2->text(), QStringLiteral("888123403"));
+    }
+
+    void altWithDoubleClickRevealsErase()
+    {
+        Pty pty;
+        WindowUnderTest w({pty.slavePath()});
+        w->List1->addItems(twelveRows());
+        w->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w.w.get()));
+        const QPoint at = w->List1->visualItemRect(w->List1->item(0)).center();
+
+        // Port closed: nothing.
+        QTest::keyPress(w->List1, Qt::Key_Alt);
+        QCOMPARE(w->keyHeld, vbFalse);
+        QTest::mouseDClick(w->List1->viewport(), Qt::LeftButton, Qt::AltModifier, at);
+        QVERIFY(w->Command1->isHidden());
+        QTest::keyRelease(w->List1, Qt::Key_Alt);
+
+        QVERIFY(connectWindow(*w));
+        QTest::mouseDClick(w->List1->viewport(), Qt::LeftButton, {}, at);
+        QVERIFY(w->Command1->isHidden()); // a double click alone does nothing
+        QTest::keyPress(w->List1, Qt::Key_Alt);
+        QCOMPARE(w->keyHeld, vbTrue);
+        QTest::mouseDClick(w->List1->viewport(), Qt::LeftButton, Qt::AltModifier, at);
+        QVERIFY(w->Command1->isVisible());
+        QTest::keyRelease(w->List1, Qt::Key_Alt);
+        QCOMPARE(w->keyHeld, vbFalse);
+    }
+};
+
+QTEST_MAIN(SelectionTest)
+#include "tst_selection.moc"
