@@ -74,7 +74,10 @@ private slots:
         w->Text2->setText(QStringLiteral("x"));
         w->selIndex = 5;
         ScriptedBoxes boxes;
-        boxes.expect(QStringLiteral("No such file or directory"), vbExclamation, QStringLiteral("tst_link"), vbOK);
+        boxes.expect(QStringLiteral("COM 1 (/nonexistent/m7-test-com1): No such file or directory\rThere is no such "
+                                    "port. Check that the unit's cable or USB adapter is plugged in and that the "
+                                    "right COM is chosen."),
+                     vbExclamation, QStringLiteral("tst_link"), vbOK);
         w->imgNotConnected_Click();
         QVERIFY(boxes.allShown());
         QCOMPARE(boxes.shown().size(), 1);

@@ -3,6 +3,8 @@
 #include "link/mscomm.h"
 #include "testsupport.h"
 
+#include <QLockFile>
+#include <QSerialPort>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -17,12 +19,41 @@ private slots:
         MSComm port([](int) { return QStringLiteral("/nonexistent/ttyUSB9"); });
         QVERIFY(!port.setPortOpen(true));
         QVERIFY(!port.PortOpen());
-        QCOMPARE(port.lastError(), QStringLiteral("No such file or directory"));
+        QCOMPARE(port.lastError(),
+                 QStringLiteral("COM 1 (/nonexistent/ttyUSB9): No such file or directory\rThere is no such port. "
+                                "Check that the unit's cable or USB adapter is plugged in and that the right COM "
+                                "is chosen."));
         // Closing a closed port is no failure; a port number of no device is.
         QVERIFY(port.setPortOpen(false));
         MSComm none([](int) { return QString(); });
         QVERIFY(!none.setPortOpen(true));
         QVERIFY(!none.lastError().isEmpty());
+    }
+
+    void failureTextsTellTheCausesApart()
+    {
+        // Another program holds the port's lock: the text names the holder.
+        Pty pty;
+        const QString lockPath = comm::lockFilePathFor(pty.slavePath());
+        QVERIFY(!lockPath.isEmpty());
+        {
+            QLockFile held(lockPath);
+            QVERIFY(held.tryLock());
+            MSComm port([&](int) { return pty.slavePath(); });
+            QVERIFY(!port.setPortOpen(true));
+            const QString text = port.lastError();
+            QVERIFY2(text.contains(QStringLiteral("in use by another program (process %1 (tst_mscomm))")
+                                       .arg(QCoreApplication::applicationPid())),
+                     qPrintable(text));
+            QVERIFY(text.contains(lockPath));
+        }
+        // No permission: the group to join.
+        const QString denied =
+            comm::openFailureText(2, QStringLiteral("/dev/ttyUSB1"), QSerialPort::PermissionError,
+                                  QStringLiteral("Permission denied"));
+        QVERIFY(denied.startsWith(QStringLiteral("COM 2 (/dev/ttyUSB1): Permission denied\r")));
+        QVERIFY(denied.contains(QStringLiteral("\"dialout\"")));
+        QVERIFY(!denied.contains(QStringLiteral("in use")));
     }
 
     void bytesGoBothWaysUnchanged()

@@ -586,6 +586,7 @@ void TestSimulator::noSpinning()
     Unit unit(o);
     QVERIFY(unit.start());
     qint64 used = cpuUsDuring(1000);
+    qInfo("CPU over 1 s, no slave open: %lld us", used);
     QVERIFY2(used < limitUs, qPrintable(QStringLiteral("no slave open: %1 us").arg(used)));
 
     ToolEnd tool;
@@ -594,11 +595,13 @@ void TestSimulator::noSpinning()
     tool.write("[r0001]\r");
     QVERIFY(spinUntil([&] { return tool.received().size() >= 23; }));
     used = cpuUsDuring(1000);
+    qInfo("CPU over 1 s, idle, slave open: %lld us", used);
     QVERIFY2(used < limitUs, qPrintable(QStringLiteral("idle, slave open: %1 us").arg(used)));
 
     tool.close();
     QVERIFY(spinUntil([&] { return !unit.slaveOpen(); }));
     used = cpuUsDuring(1000);
+    qInfo("CPU over 1 s, slave closed again: %lld us", used);
     QVERIFY2(used < limitUs, qPrintable(QStringLiteral("slave closed again: %1 us").arg(used)));
 }
 
