@@ -1,5 +1,6 @@
 #include "app/artwork.h"
 
+#include <QGuiApplication>
 #include <QPainter>
 #include <QPainterPath>
 #include <QRadialGradient>
@@ -8,7 +9,11 @@ namespace app {
 
 QPixmap lampPixmap(const QColor &colour, int size)
 {
-    QPixmap pm(size, size);
+    // Drawn at the display's resolution, so the lamps stay crisp when the
+    // whole window is scaled.
+    const qreal dpr = qApp ? qApp->devicePixelRatio() : 1.0;
+    QPixmap pm(qRound(size * dpr), qRound(size * dpr));
+    pm.setDevicePixelRatio(dpr);
     pm.fill(Qt::transparent);
     QPainter p(&pm);
     p.setRenderHint(QPainter::Antialiasing);

@@ -22,10 +22,20 @@ int keyCodeOf(int qtKey)
     return 0;
 }
 
+QFont dialogFont()
+{
+    QFont f; // the desktop's family
+    f.setPixelSize(kDesignFontPixels);
+    return f;
+}
+
 QFont fixedFont()
 {
     QFont f(QStringLiteral("Courier New"));
-    f.setPointSizeF(8.25);
+    // 8.25 points at 96 dots per inch, fixed in pixels so that the fixed
+    // layout and its text keep their proportions whatever font size the
+    // desktop asks for (the whole window scales with the display instead).
+    f.setPixelSize(kDesignFontPixels);
     // Courier New is rarely installed on Linux: let fontconfig pick a
     // monospace face so that the columns of the list still line up.
     f.setStyleHint(QFont::TypeWriter);
@@ -49,8 +59,8 @@ void fitCaption(QWidget *w, int maxWidth)
     if (captionNeeds(w) > w->width())
         w->resize(qMin(captionNeeds(w), qMax(maxWidth, w->width())), w->height());
     QFont f = w->font();
-    while (captionNeeds(w) > w->width() && f.pointSizeF() > 6.0) {
-        f.setPointSizeF(f.pointSizeF() - 0.25);
+    while (captionNeeds(w) > w->width() && f.pixelSize() > 8) {
+        f.setPixelSize(f.pixelSize() - 1);
         w->setFont(f);
     }
 }

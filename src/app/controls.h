@@ -15,7 +15,12 @@ namespace app {
 enum KeyCode : int { vbKeyShift = 16, vbKeyControl = 17, vbKeyMenu = 18 };
 int keyCodeOf(int qtKey);
 
-// The fixed-pitch font of the entry list and the edit fields.
+// Text size of the design: 8.25 points at 96 dots per inch.
+constexpr int kDesignFontPixels = 11;
+
+// The dialog font at the design's size, and the fixed-pitch font of the
+// entry list and the edit fields.
+QFont dialogFont();
 QFont fixedFont();
 
 // The layout is fixed in pixels while fonts differ from one computer to the

@@ -54,9 +54,7 @@ void frmM7_1::buildControls(const Design &design)
     setWindowIcon(app::windowIcon());
     // The layout is fixed: the client area is 6540 x 5145 twips.
     setFixedSize(6540 / 15, 5145 / 15);
-    QFont dialogFont = font();
-    dialogFont.setPointSizeF(8.25);
-    setFont(dialogFont);
+    setFont(dialogFont());
 
     // Controls in the order of the window's design: later ones lie on top.
     Command1 = new QPushButton(QStringLiteral("DELETE ALL GSM and OBJECTS"), this);

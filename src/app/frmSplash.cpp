@@ -17,6 +17,7 @@ frmSplash::frmSplash(std::function<void()> onUnload)
     setWindowTitle(QStringLiteral(" "));
     setWindowIcon(app::windowIcon());
     setFixedSize(547, 58);
+    setFont(dialogFont());
 
     Frame1 = new QGroupBox(this);
     Frame1->setObjectName(QStringLiteral("Frame1"));
