@@ -10,6 +10,8 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("m7prog"));
     QApplication::setApplicationVersion(QStringLiteral("1.0"));
+    // Lets the desktop match the window to its menu entry and icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("io.github.m7prog.m7prog"));
 
     app::frmM7_1 window(comm::platformPortName);
     window.show();
