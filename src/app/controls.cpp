@@ -165,8 +165,17 @@ void Label::setText(const QString &text)
     if (text == m_text)
         return;
     m_text = text;
-    fit();
     update();
+    // Measuring the text is the costly part: a status line that gains a dot
+    // every twenty rows is measured once per turn of the event loop, not on
+    // every change.
+    if (m_maxWidth > 0 && !m_fitPending) {
+        m_fitPending = true;
+        QMetaObject::invokeMethod(this, [this] {
+            m_fitPending = false;
+            fit();
+        }, Qt::QueuedConnection);
+    }
 }
 
 void Label::setAlignment(Qt::Alignment a)

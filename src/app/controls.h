@@ -112,6 +112,7 @@ private:
     Qt::Alignment m_align = Qt::AlignLeft | Qt::AlignTop;
     int m_designWidth = -1;
     int m_maxWidth = 0;
+    bool m_fitPending = false;
 };
 
 // The terminal box: a text holder that is never shown. It keeps its

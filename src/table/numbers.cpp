@@ -69,6 +69,11 @@ bool readInt16(const QString &text, qint16 &target)
 QString format0000(double value)
 {
     const double r = std::round(value);
+    if (std::fabs(r) < 1e9) { // the usual case, without floating-point formatting
+        const long long n = static_cast<long long>(r);
+        const QString digits = QString::number(n < 0 ? -n : n).rightJustified(4, QLatin1Char('0'));
+        return n < 0 ? QLatin1Char('-') + digits : digits;
+    }
     const QString digits = QString::number(std::fabs(r), 'f', 0).rightJustified(4, QLatin1Char('0'));
     return r < 0 ? QLatin1Char('-') + digits : digits;
 }

@@ -16,7 +16,13 @@ QString rowPrefix(const QString &positionText)
 
 QString makeRow(int position, const QString &gsm, qint16 object)
 {
-    return rowPrefix(position) + gsm + QLatin1String(" - ") + QString::number(object);
+    QString row;
+    row.reserve(30);
+    row += rowPrefix(position);
+    row += gsm;
+    row += QLatin1String(" - ");
+    row += QString::number(object);
+    return row;
 }
 
 QString makeRow(const QString &positionText, const QString &gsm, qint16 object)
