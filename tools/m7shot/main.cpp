@@ -2,6 +2,9 @@
 //   m7shot OUT.png            the window as it looks right after start
 //   m7shot --sample OUT.png   connected (to a pseudo-terminal standing in for
 //                             the unit), with a table read and a row selected
+//   m7shot [--sample] --compare REF.png
+//                             fails when the window no longer looks like REF
+//                             (the pictures in docs/ are kept current so)
 // Runs headless with QT_QPA_PLATFORM=offscreen; QT_SCALE_FACTOR=2 gives a
 // picture at twice the size. It works in a scratch directory so that a
 // working file of the current directory is left alone.
@@ -15,6 +18,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
+#include <QImage>
 #include <QPixmap>
 #include <QTemporaryDir>
 #include <cstdio>
@@ -58,6 +62,7 @@ bool fillWithSample(app::frmM7_1 &w, int master)
     w.selIndex = 3; // the fields are filled without asking the unit again
     w.List1_Click();
     w.Timer1->stop();
+    w.List1->setFocus(); // no blinking caret in the picture
     return w.List1->count() == 12;
 }
 
@@ -69,10 +74,12 @@ int main(int argc, char *argv[])
     QApplication::setApplicationName(QStringLiteral("m7prog"));
     const QStringList args = QApplication::arguments().mid(1);
     const bool sample = args.contains(QStringLiteral("--sample"));
+    const bool compare = args.contains(QStringLiteral("--compare"));
     QStringList files = args;
     files.removeAll(QStringLiteral("--sample"));
+    files.removeAll(QStringLiteral("--compare"));
     if (files.size() != 1) {
-        std::fprintf(stderr, "usage: m7shot [--sample] OUT.png\n");
+        std::fprintf(stderr, "usage: m7shot [--sample] [--compare] PNG\n");
         return 2;
     }
     const QString out = QFileInfo(files.first()).absoluteFilePath();
@@ -106,6 +113,18 @@ int main(int argc, char *argv[])
     }
     QApplication::processEvents();
     const QPixmap shot = window.grab();
+    if (compare) {
+        const QImage want(out);
+        const QImage got = shot.toImage().convertToFormat(want.format());
+        std::fflush(stdout);
+        window.MSComm1->release();
+        if (want.isNull() || got != want) {
+            std::fprintf(stderr, "m7shot: the window no longer looks like %s; run scripts/screenshots\n",
+                         qPrintable(out));
+            std::_Exit(1);
+        }
+        std::_Exit(0);
+    }
     if (!shot.save(out, "PNG")) {
         std::fprintf(stderr, "m7shot: cannot write %s\n", qPrintable(out));
         return 1;
