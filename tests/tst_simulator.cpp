@@ -55,6 +55,8 @@ public:
             ::tcsetattr(m_fd, TCSANOW, &t);
         }
         m_stop = false;
+        m_eof = false;
+        m_hup = false;
         m_thread = std::thread([this, firstReadDelayMs] { run(firstReadDelayMs); });
         return true;
     }
@@ -430,10 +432,13 @@ void TestSimulator::pacing()
         QVERIFY2(byHalf > bytes * 0.4 && byHalf < bytes * 0.6, qPrintable(QString::number(byHalf)));
         spinFor(20);
     }
+    // Other work on the machine can only make a run late, never early: the
+    // best of three must be within 2% of the wire time, none far off.
     std::sort(took.begin(), took.end());
-    const double median = took[1];
-    qInfo("paced 100-slot read: %.2f ms (wire time %.2f ms, %+.2f%%)", median, wireMs, (median / wireMs - 1) * 100);
-    QVERIFY2(std::abs(median / wireMs - 1) < 0.02, qPrintable(QString::number(median)));
+    qInfo("paced 100-slot read: %.2f ms best of 3, %.2f ms worst (wire time %.2f ms, %+.2f%%)", took.first(),
+          took.last(), wireMs, (took.first() / wireMs - 1) * 100);
+    QVERIFY2(std::abs(took.first() / wireMs - 1) < 0.02, qPrintable(QString::number(took.first())));
+    QVERIFY2(took.last() < wireMs * 1.1, qPrintable(QString::number(took.last())));
 
     Unit fast(small(100));
     ToolEnd tool2;
@@ -453,13 +458,20 @@ void TestSimulator::faults()
         Unit unit(o);
         ToolEnd tool;
         QVERIFY(connectTool(unit, tool));
-        tool.write("[r0004]\r");
-        QVERIFY(spinUntil([&] { return tool.received().size() >= 23; }));
-        spinFor(30);
-        QCOMPARE(tool.received(), entry4 + "(K)\r\n");
+        // 2 ms apart is plenty for a reader that is waiting, but a machine
+        // busy with other work may run the reader late and merge pieces:
+        // one of three tries must show every piece on its own.
         QList<int> sizes;
-        for (const QByteArray &r : tool.reads())
-            sizes.append(int(r.size()));
+        for (int run = 0; run < 3 && sizes != QList<int>{5, 5, 5, 3, 5}; ++run) {
+            tool.clear();
+            tool.write("[r0004]\r");
+            QVERIFY(spinUntil([&] { return tool.received().size() >= 23; }));
+            spinFor(30);
+            QCOMPARE(tool.received(), entry4 + "(K)\r\n");
+            sizes.clear();
+            for (const QByteArray &r : tool.reads())
+                sizes.append(int(r.size()));
+        }
         QCOMPARE(sizes, (QList<int>{5, 5, 5, 3, 5}));
         const QList<qint64> times = tool.readTimes();
         for (int i = 1; i < times.size(); ++i)
@@ -569,11 +581,15 @@ void TestSimulator::helloAndPortOpenClose()
     QVERIFY(spinUntil([&] { return closed.count() == 1; }));
     QVERIFY(unit.outputIdle());
 
+    // A command at once after opening: the start-up notice still comes first.
     ToolEnd again;
     QVERIFY(again.open(unit.slavePath()));
-    QVERIFY(spinUntil([&] { return again.received().size() >= hello.size(); }));
-    spinFor(100);
-    QCOMPARE(again.received(), hello);
+    QVERIFY(spinUntil([&] { return unit.slaveOpen(); }));
+    again.write("[r0004]\r");
+    const QByteArray expected = hello + lineOf(entryBody(unit.table()[4])) + "(K)\r\n";
+    QVERIFY(spinUntil([&] { return again.received().size() >= expected.size(); }));
+    spinFor(150);
+    QCOMPARE(again.received(), expected);
     QCOMPARE(opened.count(), 2);
 }
 

@@ -1,0 +1,435 @@
+#include "m7unit.h"
+
+#include <QSocketNotifier>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <poll.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace m7sim {
+
+namespace {
+
+constexpr int kProbeMs = 25;              // looking for the tool opening the port
+constexpr int kHelloDelayMs = 100;        // opening a port may flush what is there
+constexpr int kHangupGraceMs = 100;       // time for the tool to read the last lines
+constexpr qint64 kPieceGapNs = 2'000'000; // between the pieces of a split line
+constexpr qint64 kTickNs = 2'000'000;     // pacing: catch up at least this often
+constexpr qint64 kNsPerSecond = 1'000'000'000;
+
+QString systemError(const char *what)
+{
+    return QStringLiteral("%1: %2").arg(QLatin1String(what), QString::fromLocal8Bit(std::strerror(errno)));
+}
+
+} // namespace
+
+Unit::Unit(const Options &options, QObject *parent)
+    : QObject(parent), m_options(options)
+{
+    if (m_options.slotCount < 1 || m_options.slotCount > kMaxSlots) {
+        m_error = QStringLiteral("the number of slots must be 1..%1, not %2").arg(kMaxSlots).arg(m_options.slotCount);
+    } else if (!m_options.tableFile.isEmpty()) {
+        m_tableReady = loadTableFile(m_options.tableFile, m_options.slotCount, m_table, m_error);
+    } else {
+        m_table = generateTable(m_options.slotCount, m_options.seed);
+        m_tableReady = true;
+    }
+
+    m_probe.setInterval(kProbeMs);
+    connect(&m_probe, &QTimer::timeout, this, &Unit::onProbe);
+
+    m_writeTimer.setSingleShot(true);
+    m_writeTimer.setTimerType(Qt::PreciseTimer);
+    connect(&m_writeTimer, &QTimer::timeout, this, &Unit::pump);
+
+    m_helloTimer.setSingleShot(true);
+    m_helloTimer.setInterval(kHelloDelayMs);
+    connect(&m_helloTimer, &QTimer::timeout, this, [this] {
+        queueHello();
+        pump();
+    });
+
+    if (m_options.heartbeatMs > 0)
+        m_heartbeat.setInterval(m_options.heartbeatMs);
+    connect(&m_heartbeat, &QTimer::timeout, this, [this] {
+        if (outputIdle() && m_hangupAt < 0)
+            sendLine(statusBody());
+    });
+
+    m_hangupTimer.setSingleShot(true);
+    m_hangupTimer.setInterval(kHangupGraceMs);
+    connect(&m_hangupTimer, &QTimer::timeout, this, &Unit::hangUp);
+}
+
+Unit::~Unit()
+{
+    if (m_master >= 0)
+        ::close(m_master);
+}
+
+bool Unit::start()
+{
+    if (m_master >= 0)
+        return true;
+    if (!m_tableReady)
+        return false; // m_error says why
+
+    const int fd = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        m_error = systemError("posix_openpt");
+        return false;
+    }
+    char name[128];
+    if (::grantpt(fd) != 0 || ::unlockpt(fd) != 0 || ::ptsname_r(fd, name, sizeof name) != 0) {
+        m_error = systemError("preparing the pseudo-terminal");
+        ::close(fd);
+        return false;
+    }
+
+    // Raw mode now, before the tool opens the port: a fresh pseudo-terminal
+    // echoes and translates CR, and the tool may not set it up itself. The
+    // settings stay with the terminal as long as the master is open. This
+    // open and close also puts the master into the state "slave closed"
+    // (POLLHUP), which is what onProbe() looks for; a never-opened slave
+    // shows no POLLHUP.
+    const int slave = ::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (slave < 0) {
+        m_error = systemError(name);
+        ::close(fd);
+        return false;
+    }
+    termios tio;
+    bool rawOk = ::tcgetattr(slave, &tio) == 0;
+    if (rawOk) {
+        ::cfmakeraw(&tio);
+        ::cfsetspeed(&tio, B115200); // only what stty shows; pacing is ours
+        rawOk = ::tcsetattr(slave, TCSANOW, &tio) == 0;
+    }
+    if (!rawOk)
+        m_error = systemError("setting the pseudo-terminal raw");
+    ::close(slave);
+    if (!rawOk) {
+        ::close(fd);
+        return false;
+    }
+
+    m_master = fd;
+    m_slavePath = QString::fromLocal8Bit(name);
+    m_slaveOpen = false;
+    m_splitter.reset();
+    m_error.clear();
+
+    m_readNote = new QSocketNotifier(fd, QSocketNotifier::Read, this);
+    m_readNote->setEnabled(false);
+    connect(m_readNote, &QSocketNotifier::activated, this, &Unit::onReadable);
+    m_writeNote = new QSocketNotifier(fd, QSocketNotifier::Write, this);
+    m_writeNote->setEnabled(false);
+    connect(m_writeNote, &QSocketNotifier::activated, this, [this] {
+        m_writeNote->setEnabled(false);
+        pump();
+    });
+    m_probe.start();
+    return true;
+}
+
+void Unit::setSlot(int index, const Slot &slot)
+{
+    if (index >= 0 && index < m_table.size())
+        m_table[index] = slot;
+}
+
+void Unit::send(const QByteArray &raw)
+{
+    enqueue(raw, false);
+    pump();
+}
+
+void Unit::sendLine(const QByteArray &body)
+{
+    enqueue(m_options.garbage + lineOf(body), true);
+    pump();
+}
+
+void Unit::hangUp()
+{
+    if (m_master < 0)
+        return;
+    const bool wasOpen = m_slaveOpen;
+    dropOutput();
+    m_probe.stop();
+    m_helloTimer.stop();
+    m_heartbeat.stop();
+    delete m_readNote;
+    m_readNote = nullptr;
+    delete m_writeNote;
+    m_writeNote = nullptr;
+    ::close(m_master);
+    m_master = -1;
+    m_slaveOpen = false;
+    m_splitter.reset();
+    if (wasOpen)
+        emit slaveClosed();
+    emit hungUp();
+}
+
+bool Unit::reopen()
+{
+    hangUp();
+    return start();
+}
+
+void Unit::enqueue(const QByteArray &bytes, bool isLine)
+{
+    // Nobody listens while no slave is open; and once the cable is about to
+    // be pulled nothing more goes on the line.
+    if (m_master < 0 || !m_slaveOpen || m_hangupAt >= 0 || bytes.isEmpty())
+        return;
+    if (outputIdle()) {
+        // The line was idle: no credit for the idle time.
+        m_out.clear();
+        m_outBase = m_written;
+        m_paceClock.start();
+        m_paceBase = m_written;
+    }
+    if (m_options.splitBytes > 0) {
+        for (qsizetype p = m_options.splitBytes; p < bytes.size(); p += m_options.splitBytes)
+            m_pieceEnds.push_back(m_queued + p);
+        m_pieceEnds.push_back(m_queued + bytes.size());
+    }
+    m_out += bytes;
+    m_queued += bytes.size();
+    if (isLine)
+        m_lineEnds.emplace_back(m_queued, bytes);
+}
+
+void Unit::scheduleWrite(qint64 delayNs)
+{
+    const qint64 ms = delayNs <= 0 ? 0 : (delayNs + 999'999) / 1'000'000;
+    m_writeTimer.start(int(ms));
+}
+
+void Unit::pump()
+{
+    if (m_master < 0 || !m_slaveOpen)
+        return;
+    const int fd = m_master;
+    const bool hadWork = m_written < m_queued;
+    const auto end = [this] { return m_hangupAt >= 0 ? qMin(m_queued, m_hangupAt) : m_queued; };
+    while (m_written < end()) {
+        qint64 limit = end();
+        if (m_options.splitBytes > 0) {
+            if (m_pieceGap) {
+                const qint64 waited = m_pieceClock.nsecsElapsed();
+                if (waited < kPieceGapNs) {
+                    scheduleWrite(kPieceGapNs - waited);
+                    return;
+                }
+                m_pieceGap = false;
+            }
+            if (!m_pieceEnds.empty())
+                limit = qMin(limit, m_pieceEnds.front());
+        }
+        if (m_options.paced) {
+            // Byte k (counting from 0 since the line went busy) may go at
+            // k / rate: on average exactly the line rate, whatever the timer
+            // does, since late ticks are caught up.
+            const qint64 elapsed = m_paceClock.nsecsElapsed();
+            const qint64 allowed = m_paceBase + 1 + elapsed * kBytesPerSecond / kNsPerSecond;
+            if (allowed <= m_written) {
+                const auto at = [this](qint64 pos) { // when byte `pos` may go
+                    return (pos - m_paceBase) * kNsPerSecond / kBytesPerSecond;
+                };
+                const qint64 next = at(m_written);
+                const qint64 last = at(limit - 1);
+                scheduleWrite(qMax(next, qMin(elapsed + kTickNs, last)) - elapsed);
+                return;
+            }
+            limit = qMin(limit, allowed);
+        }
+
+        const qsizetype offset = qsizetype(m_written - m_outBase);
+        const ssize_t n = ::write(fd, m_out.constData() + offset, size_t(limit - m_written));
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            if (errno == EAGAIN || errno == EWOULDBLOCK) {
+                m_writeNote->setEnabled(true); // the tool is not reading: wait
+                return;
+            }
+            m_error = systemError("writing to the pseudo-terminal");
+            dropOutput();
+            return;
+        }
+        if (m_options.keepLog)
+            m_sentLog.append(m_out.constData() + offset, n);
+        m_written += n;
+        if (m_options.splitBytes > 0 && !m_pieceEnds.empty() && m_written >= m_pieceEnds.front()) {
+            m_pieceEnds.pop_front();
+            m_pieceGap = true;
+            m_pieceClock.start();
+        }
+        while (!m_lineEnds.empty() && m_lineEnds.front().first <= m_written) {
+            const QByteArray line = m_lineEnds.front().second;
+            m_lineEnds.pop_front();
+            ++m_linesSent;
+            emit lineSent(line);
+            if (m_master != fd || !m_slaveOpen)
+                return; // a slot hung up or the port went away
+        }
+    }
+
+    if (m_hangupAt >= 0 && m_written >= m_hangupAt && !m_hangupTimer.isActive())
+        m_hangupTimer.start();
+    if (m_written == m_queued) {
+        if (!hadWork)
+            return;
+        m_out.clear();
+        m_outBase = m_written;
+        m_writeTimer.stop();
+        m_writeNote->setEnabled(false);
+        armHeartbeat();
+        emit outputDrained();
+    } else if (m_written - m_outBase > 65536) {
+        m_out.remove(0, qsizetype(m_written - m_outBase));
+        m_outBase = m_written;
+    }
+}
+
+void Unit::dropOutput()
+{
+    m_out.clear();
+    m_queued = m_written;
+    m_outBase = m_written;
+    m_pieceEnds.clear();
+    m_lineEnds.clear();
+    m_pieceGap = false;
+    m_hangupAt = -1;
+    m_hangupTimer.stop();
+    m_writeTimer.stop();
+    if (m_writeNote)
+        m_writeNote->setEnabled(false);
+}
+
+void Unit::armHeartbeat()
+{
+    if (m_options.heartbeatMs > 0 && m_slaveOpen)
+        m_heartbeat.start();
+}
+
+void Unit::onReadable()
+{
+    const int fd = m_master;
+    char buf[4096];
+    for (;;) {
+        const ssize_t n = ::read(fd, buf, sizeof buf);
+        if (n > 0) {
+            const QList<QByteArray> frames = m_splitter.feed(QByteArray(buf, n));
+            for (const QByteArray &frame : frames) {
+                handleFrame(frame);
+                if (m_master != fd || !m_slaveOpen)
+                    return;
+            }
+            continue;
+        }
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
+            return;
+        // EIO: the last program holding the slave closed it.
+        onSlaveClosed();
+        return;
+    }
+}
+
+void Unit::onProbe()
+{
+    pollfd p{m_master, POLLIN, 0};
+    if (::poll(&p, 1, 0) < 0)
+        return;
+    if (p.revents & POLLHUP) {
+        // Still no slave. Whatever a program wrote before closing it again
+        // is of no use any more.
+        if (p.revents & POLLIN) {
+            char buf[4096];
+            while (::read(m_master, buf, sizeof buf) > 0) {
+            }
+        }
+        return;
+    }
+    onSlaveOpened();
+}
+
+void Unit::onSlaveOpened()
+{
+    m_probe.stop();
+    m_slaveOpen = true;
+    m_readNote->setEnabled(true);
+    emit slaveOpened();
+    if (!m_slaveOpen)
+        return;
+    if (m_options.hello)
+        m_helloTimer.start();
+    armHeartbeat();
+}
+
+void Unit::onSlaveClosed()
+{
+    m_slaveOpen = false;
+    m_readNote->setEnabled(false);
+    dropOutput();
+    m_splitter.reset();
+    m_helloTimer.stop();
+    m_heartbeat.stop();
+    m_probe.start();
+    emit slaveClosed();
+}
+
+void Unit::queueHello()
+{
+    const QByteArray &g = m_options.garbage;
+    enqueue(g + lineOf(helloBody()), true);
+    if (m_options.info) {
+        enqueue(g + lineOf(infoBody1()), true);
+        enqueue(g + lineOf(infoBody2()), true);
+    }
+}
+
+void Unit::handleFrame(const QByteArray &frame)
+{
+    const int fd = m_master;
+    if (m_options.keepLog)
+        m_frames.append(frame);
+    emit frameReceived(frame);
+    if (m_master != fd || !m_slaveOpen || m_hangupAt >= 0)
+        return;
+    // A tool that sends a command is done opening the port: the start-up
+    // notice the unit gave before comes first.
+    if (m_helloTimer.isActive()) {
+        m_helloTimer.stop();
+        queueHello();
+    }
+
+    const Command command = parseCommand(frame);
+    const QList<QByteArray> bodies = execute(command, m_table, m_options.info);
+    qsizetype count = bodies.size();
+    if (m_options.silenceAfterLines >= 0)
+        count = qMin<qsizetype>(count, m_options.silenceAfterLines);
+    const bool pull = command.kind == Command::ReadAll && m_options.hangupAfterLines >= 0;
+    if (pull)
+        count = qMin<qsizetype>(count, m_options.hangupAfterLines);
+    for (qsizetype i = 0; i < count; ++i) {
+        QByteArray line = m_options.garbage + '(' + bodies[i] + ')';
+        line += i == m_options.lfOnlyLine ? "\n" : "\r\n";
+        enqueue(line, true);
+    }
+    if (pull)
+        m_hangupAt = m_queued;
+    pump();
+}
+
+} // namespace m7sim

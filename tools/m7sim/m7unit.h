@@ -1,0 +1,176 @@
+#pragma once
+// m7sim::Unit — a GSM-M7/1 unit behind a pseudo-terminal.
+//
+// The tool opens the slave side (slavePath(), e.g. /dev/pts/7) as if it were
+// the serial port the unit is plugged into; the Unit sits on the master side
+// and answers the tool's command frames as the unit does (see m7protocol.h),
+// optionally at the real line rate and with faults of a bad line.
+//
+// Typical use:
+//
+//     m7sim::Options o;
+//     o.slotCount = 100;
+//     o.paced = true;
+//     m7sim::Unit unit(o);
+//     if (!unit.start())
+//         qFatal("%s", qPrintable(unit.errorString()));
+//     // ... the tool opens unit.slavePath() and talks to it ...
+//
+// The Unit lives on the Qt event loop of the thread that owns it and costs
+// no CPU while idle:
+//   - While no slave is open the master reports POLLHUP (and read() gives
+//     EIO) all the time, so it is not watched by a socket notifier then but
+//     polled every 25 ms for the slave being opened.
+//   - While a slave is open, a read notifier waits for the tool's bytes and a
+//     write notifier is armed only while the pseudo-terminal is full.
+//   - The pacing timer runs only while bytes are queued.
+// The pseudo-terminal is put into raw mode before the tool can open it, so
+// that nothing is echoed back or translated on the way.
+//
+// Output while no slave is open is thrown away: bytes written into a closed
+// pseudo-terminal would wait there and reach the next program opening it.
+
+#include "m7protocol.h"
+
+#include <QElapsedTimer>
+#include <QObject>
+#include <QTimer>
+
+#include <deque>
+
+class QSocketNotifier;
+
+namespace m7sim {
+
+struct Options
+{
+    // ("slots" would clash with Qt's keyword macro)
+    int slotCount = 1000;   // 1..9999
+    quint32 seed = 1;       // the generated table when there is no tableFile
+    QString tableFile;      // optional initial table, see parseTableText()
+    bool paced = false;     // send at 11520 bytes/s (115200 baud 8N1)
+    bool hello = false;     // "(S)" about 100 ms after the tool opens the
+                            // port (at once when a command comes first)
+    bool info = false;      // the two information lines after the hello and
+                            // after every whole-table read
+    int heartbeatMs = 0;    // > 0: a "(K)" line once the line has been idle
+                            // this long, and again every so often
+    bool keepLog = true;    // framesReceived() and bytesSent() keep
+                            // everything; off for a long-running simulator
+
+    // Faults. The per-command ones count the reply lines of one command
+    // (0-based for lfOnlyLine); the hello and heartbeat are no command.
+    int silenceAfterLines = -1; // >= 0: after this many reply lines of a
+                                // command nothing more for that command
+    int splitBytes = 0;         // > 0: every send() goes out in pieces of at
+                                // most this many bytes, each piece >= 2 ms
+                                // after the one before (its own read)
+    QByteArray garbage;         // written in front of the "(" of every line
+    int lfOnlyLine = -1;        // >= 0: that reply line of a command ends in
+                                // ")" LF instead of ")" CR LF
+    int hangupAfterLines = -1;  // >= 0: during a whole-table read, once this
+                                // many reply lines are out (and 100 ms given
+                                // to read them), the master is closed, as if
+                                // the cable were pulled
+};
+
+class Unit : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit Unit(const Options &options = {}, QObject *parent = nullptr);
+    ~Unit() override;
+
+    // Creates the pseudo-terminal (raw, no slave open). False with
+    // errorString() on failure, also when the table file cannot be read or
+    // the options are out of range. True at once when already running.
+    bool start();
+    bool isRunning() const { return m_master >= 0; }
+    QString slavePath() const { return m_slavePath; }
+    bool slaveOpen() const { return m_slaveOpen; }
+    const Options &options() const { return m_options; }
+
+    const Table &table() const { return m_table; }
+    void setSlot(int index, const Slot &slot);
+
+    // Raw bytes to the tool, through splitting and pacing, after whatever is
+    // queued. Dropped while no slave is open.
+    void send(const QByteArray &raw);
+    // garbage + "(" + body + ")" CR LF, queued as one line.
+    void sendLine(const QByteArray &body);
+
+    // Closes the master now: the tool's port sees the device vanish (its
+    // read() gives end of file, write() EIO, poll() POLLHUP|POLLERR), and
+    // what the tool had not read yet is gone.
+    void hangUp();
+    // A fresh pseudo-terminal after a hang-up (a new slavePath()); the table
+    // is kept. Hangs up first when still running.
+    bool reopen();
+
+    // With keepLog: every complete frame received, e.g. "[r0004]\r", and
+    // every byte written to the tool, in order.
+    QList<QByteArray> framesReceived() const { return m_frames; }
+    QByteArray bytesSent() const { return m_sentLog; }
+    qint64 linesSent() const { return m_linesSent; } // lines fully written
+    bool outputIdle() const { return m_written == m_queued; } // nothing queued
+    QString errorString() const { return m_error; }
+
+signals:
+    void frameReceived(const QByteArray &frame);
+    void lineSent(const QByteArray &line); // once its last byte is written
+    void outputDrained();                  // the send queue became empty
+    void slaveOpened(); // within 25 ms of the tool opening the port
+    void slaveClosed(); // the last program holding the port closed it, or hangUp()
+    void hungUp();
+
+private:
+    void enqueue(const QByteArray &bytes, bool isLine);
+    void pump();
+    void scheduleWrite(qint64 delayNs);
+    void onReadable();
+    void onProbe();
+    void onSlaveOpened();
+    void onSlaveClosed();
+    void handleFrame(const QByteArray &frame);
+    void queueHello();
+    void dropOutput();
+    void armHeartbeat();
+
+    Options m_options;
+    Table m_table;
+    bool m_tableReady = false;
+    FrameSplitter m_splitter;
+
+    int m_master = -1;
+    QString m_slavePath;
+    bool m_slaveOpen = false;
+    QSocketNotifier *m_readNote = nullptr;
+    QSocketNotifier *m_writeNote = nullptr;
+    QTimer m_probe;       // no slave open: look for one every 25 ms
+    QTimer m_writeTimer;  // pacing and piece gaps, only while bytes wait
+    QTimer m_helloTimer;
+    QTimer m_heartbeat;
+    QTimer m_hangupTimer; // the grace between the last line and the hang-up
+
+    // The queue: m_out holds the bytes from stream position m_outBase on;
+    // positions count every byte ever queued (m_queued) or written (m_written).
+    QByteArray m_out;
+    qint64 m_outBase = 0;
+    qint64 m_queued = 0;
+    qint64 m_written = 0;
+    std::deque<qint64> m_pieceEnds;                     // splitBytes > 0
+    std::deque<std::pair<qint64, QByteArray>> m_lineEnds;
+    qint64 m_hangupAt = -1; // stream position after which the cable is pulled
+    QElapsedTimer m_paceClock;
+    qint64 m_paceBase = 0;  // m_written when m_paceClock started
+    QElapsedTimer m_pieceClock; // since the last piece went out
+    bool m_pieceGap = false;
+
+    QList<QByteArray> m_frames;
+    QByteArray m_sentLog;
+    qint64 m_linesSent = 0;
+    QString m_error;
+};
+
+} // namespace m7sim

@@ -1,0 +1,271 @@
+// m7sim: a simulated GSM-M7/1 unit on a pseudo-terminal, for running the
+// programmer without the hardware. Prints the port to open on its first
+// line of output and runs until SIGINT or SIGTERM.
+
+#include "m7unit.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QFile>
+#include <QFileInfo>
+#include <QSocketNotifier>
+#include <QTimer>
+
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace {
+
+int g_signalPipe[2] = {-1, -1};
+
+void onSignal(int)
+{
+    const int saved = errno;
+    const char c = 1;
+    [[maybe_unused]] const ssize_t n = ::write(g_signalPipe[1], &c, 1);
+    errno = saved;
+}
+
+[[noreturn]] void fail(const QString &message, int code = 2)
+{
+    std::fprintf(stderr, "m7sim: %s\n", qPrintable(message));
+    std::exit(code);
+}
+
+int intOption(const QCommandLineParser &p, const QString &name, qint64 lo, qint64 hi, qint64 fallback)
+{
+    if (!p.isSet(name))
+        return int(fallback);
+    bool ok = false;
+    const qint64 v = p.value(name).toLongLong(&ok);
+    if (!ok || v < lo || v > hi)
+        fail(QStringLiteral("--%1 wants a number from %2 to %3, not \"%4\"").arg(name).arg(lo).arg(hi).arg(p.value(name)));
+    return int(v);
+}
+
+// "\r", "\n", "\t", "\\", "\xHH" in the --garbage text; everything else as it is.
+QByteArray unescape(const QString &text)
+{
+    const QByteArray in = text.toLocal8Bit();
+    QByteArray out;
+    for (qsizetype i = 0; i < in.size(); ++i) {
+        const char c = in[i];
+        if (c != '\\' || i + 1 == in.size()) {
+            out += c;
+            continue;
+        }
+        const char e = in[++i];
+        switch (e) {
+        case 'r': out += '\r'; break;
+        case 'n': out += '\n'; break;
+        case 't': out += '\t'; break;
+        case '0': out += '\0'; break;
+        case 'x': {
+            bool ok = false;
+            const int v = in.mid(i + 1, 2).toInt(&ok, 16);
+            if (ok && i + 2 < in.size()) {
+                out += char(v);
+                i += 2;
+            } else {
+                out += "\\x";
+            }
+            break;
+        }
+        default: out += e; break;
+        }
+    }
+    return out;
+}
+
+// Bytes as readable text for the log: CR, LF and other control bytes escaped.
+QByteArray printable(const QByteArray &bytes)
+{
+    QByteArray out;
+    for (char c : bytes) {
+        const auto u = uchar(c);
+        if (c == '\r')
+            out += "\\r";
+        else if (c == '\n')
+            out += "\\n";
+        else if (c == '\\')
+            out += "\\\\";
+        else if (u < 0x20 || u >= 0x7f)
+            out += "\\x" + QByteArray::number(u, 16).rightJustified(2, '0');
+        else
+            out += c;
+    }
+    return out;
+}
+
+bool makeLink(const QString &link, const QString &target)
+{
+    const QByteArray l = QFile::encodeName(link);
+    const QFileInfo info(link);
+    if (info.exists() || info.isSymLink()) {
+        if (!info.isSymLink()) {
+            std::fprintf(stderr, "m7sim: --link %s exists and is no symbolic link; left alone\n", l.constData());
+            return false;
+        }
+        ::unlink(l.constData());
+    }
+    if (::symlink(QFile::encodeName(target).constData(), l.constData()) != 0) {
+        std::fprintf(stderr, "m7sim: --link %s: %s\n", l.constData(), std::strerror(errno));
+        return false;
+    }
+    return true;
+}
+
+void removeLink(const QString &link, const QString &target)
+{
+    // Only our own link: another simulator may have taken the name since.
+    if (QFileInfo(link).isSymLink() && QFile::symLinkTarget(link) == QFileInfo(target).absoluteFilePath())
+        ::unlink(QFile::encodeName(link).constData());
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("m7sim"));
+
+    QCommandLineParser p;
+    p.setApplicationDescription(QStringLiteral(
+        "A simulated GSM-M7/1 unit behind a pseudo-terminal.\n"
+        "\n"
+        "Prints the pseudo-terminal the programmer has to open (e.g. /dev/pts/7)\n"
+        "as its first line of output, then answers the programmer's commands\n"
+        "([r], [rPPPP], [wPPPPOOOOGGGGGGGGG], [d], each followed by CR) the way\n"
+        "the unit does, until it gets SIGINT or SIGTERM. The port is raw; the\n"
+        "line speed is not enforced unless --paced is given.\n"
+        "\n"
+        "Faults (--silence-after, --split, --garbage, --lf-only-line,\n"
+        "--hangup-after) make it behave like a bad line or a unit that stops\n"
+        "answering. Per-command counts are reply lines of one command; the\n"
+        "start-up notice and the heartbeat are not commands.\n"
+        "\n"
+        "After a --hangup-after hang-up the unit comes back after one second on\n"
+        "a new pseudo-terminal: its path is printed as a new line of output and\n"
+        "the --link is moved to it.\n"
+        "\n"
+        "To run the programmer itself with this unit on COM 1:\n"
+        "  scripts/with-unit [these options] -- build/m7prog"));
+    p.addHelpOption();
+    const QList<QCommandLineOption> options = {
+        {QStringLiteral("slots"), QStringLiteral("Slots in the unit's table, 1..9999 (default 1000)."), QStringLiteral("N")},
+        {QStringLiteral("seed"), QStringLiteral("Seed of the made-up table (default 1). The same seed gives the same table: about 15% blank slots, distinct 9-digit GSM numbers, distinct objects 1..7999."), QStringLiteral("S")},
+        {QStringLiteral("table"), QStringLiteral("Initial table from an objects file of the programmer: one line per slot, \"(0001)\",\"359888123456\",17; slots without a line are blank."), QStringLiteral("FILE")},
+        {QStringLiteral("paced"), QStringLiteral("Send at the real line rate, 11520 bytes/s (115200 baud 8N1): a 1000-slot read takes 1.56 s.")},
+        {QStringLiteral("hello"), QStringLiteral("Send the start-up notice (S) 100 ms after the programmer opens the port.")},
+        {QStringLiteral("info"), QStringLiteral("Send the two information lines (28 and 15 bytes) after the start-up notice and after every whole-table read.")},
+        {QStringLiteral("heartbeat"), QStringLiteral("Send a status line (K) whenever the line has been idle for MS milliseconds."), QStringLiteral("MS")},
+        {QStringLiteral("silence-after"), QStringLiteral("Fault: after N reply lines of a command, send nothing more for it."), QStringLiteral("N")},
+        {QStringLiteral("split"), QStringLiteral("Fault: send every line in pieces of N bytes, 2 ms apart, so that each arrives on its own."), QStringLiteral("N")},
+        {QStringLiteral("garbage"), QStringLiteral("Fault: write TEXT in front of the '(' of every line. \\r \\n \\t \\0 \\\\ and \\xHH are understood."), QStringLiteral("TEXT")},
+        {QStringLiteral("lf-only-line"), QStringLiteral("Fault: reply line N (0-based) of every command ends in ')' LF instead of ')' CR LF."), QStringLiteral("N")},
+        {QStringLiteral("hangup-after"), QStringLiteral("Fault: during a whole-table read, close the pseudo-terminal after N reply lines, as if the cable were pulled."), QStringLiteral("N")},
+        {QStringLiteral("link"), QStringLiteral("Make PATH a symbolic link to the pseudo-terminal (removed on exit), e.g. a fixed name for the programmer's settings."), QStringLiteral("PATH")},
+        {QStringLiteral("log"), QStringLiteral("Append every frame received and every line sent, with a timestamp, to FILE."), QStringLiteral("FILE")},
+    };
+    p.addOptions(options);
+    p.process(app);
+    if (!p.positionalArguments().isEmpty())
+        fail(QStringLiteral("unexpected argument \"%1\" (see --help)").arg(p.positionalArguments().first()));
+
+    m7sim::Options o;
+    o.slotCount = intOption(p, QStringLiteral("slots"), 1, m7sim::kMaxSlots, o.slotCount);
+    if (p.isSet(QStringLiteral("seed"))) {
+        bool ok = false;
+        const qulonglong seed = p.value(QStringLiteral("seed")).toULongLong(&ok);
+        if (!ok || seed > 0xFFFFFFFFull)
+            fail(QStringLiteral("--seed wants a number from 0 to 4294967295"));
+        o.seed = quint32(seed);
+    }
+    o.tableFile = p.value(QStringLiteral("table"));
+    o.paced = p.isSet(QStringLiteral("paced"));
+    o.hello = p.isSet(QStringLiteral("hello"));
+    o.info = p.isSet(QStringLiteral("info"));
+    o.heartbeatMs = intOption(p, QStringLiteral("heartbeat"), 0, 86'400'000, 0);
+    o.silenceAfterLines = intOption(p, QStringLiteral("silence-after"), 0, 1'000'000, -1);
+    o.splitBytes = intOption(p, QStringLiteral("split"), 1, 1'000'000, 0);
+    o.garbage = unescape(p.value(QStringLiteral("garbage")));
+    o.lfOnlyLine = intOption(p, QStringLiteral("lf-only-line"), 0, 1'000'000, -1);
+    o.hangupAfterLines = intOption(p, QStringLiteral("hangup-after"), 0, 1'000'000, -1);
+    o.keepLog = false; // runs for hours: --log is the record
+    const QString linkPath = p.value(QStringLiteral("link"));
+
+    QFile log;
+    if (p.isSet(QStringLiteral("log"))) {
+        log.setFileName(p.value(QStringLiteral("log")));
+        if (!log.open(QIODevice::WriteOnly | QIODevice::Append))
+            fail(QStringLiteral("--log %1: %2").arg(log.fileName(), log.errorString()), 1);
+    }
+    const auto note = [&log](const char *tag, const QByteArray &what) {
+        if (!log.isOpen())
+            return;
+        log.write(QDateTime::currentDateTime().toString(Qt::ISODateWithMs).toLatin1() + ' ' + tag + ' '
+                  + printable(what) + '\n');
+        log.flush();
+    };
+
+    // SIGINT/SIGTERM/SIGHUP end the event loop through a pipe, so that the
+    // link is removed and the log closed as usual.
+    if (::pipe2(g_signalPipe, O_CLOEXEC | O_NONBLOCK) != 0)
+        fail(QStringLiteral("pipe: %1").arg(QString::fromLocal8Bit(std::strerror(errno))), 1);
+    struct sigaction sa;
+    std::memset(&sa, 0, sizeof sa);
+    sa.sa_handler = onSignal;
+    sigemptyset(&sa.sa_mask);
+    sa.sa_flags = SA_RESTART;
+    for (int sig : {SIGINT, SIGTERM, SIGHUP})
+        ::sigaction(sig, &sa, nullptr);
+    std::signal(SIGPIPE, SIG_IGN); // whoever read our first line may be gone
+    QSocketNotifier signalNote(g_signalPipe[0], QSocketNotifier::Read);
+    QObject::connect(&signalNote, &QSocketNotifier::activated, &app, [] { QCoreApplication::quit(); });
+
+    m7sim::Unit unit(o);
+    if (!unit.start())
+        fail(unit.errorString(), 1);
+
+    QString linked; // the pseudo-terminal the link points to now
+    const auto announce = [&] {
+        std::printf("%s\n", qPrintable(unit.slavePath()));
+        std::fflush(stdout);
+        note("--", "unit on " + unit.slavePath().toLocal8Bit());
+        if (!linkPath.isEmpty()) {
+            if (!linked.isEmpty())
+                removeLink(linkPath, linked);
+            linked = makeLink(linkPath, unit.slavePath()) ? unit.slavePath() : QString();
+        }
+    };
+    announce();
+
+    QObject::connect(&unit, &m7sim::Unit::frameReceived, &app, [&](const QByteArray &f) { note("rx", f); });
+    QObject::connect(&unit, &m7sim::Unit::lineSent, &app, [&](const QByteArray &l) { note("tx", l); });
+    QObject::connect(&unit, &m7sim::Unit::slaveOpened, &app, [&] { note("--", "port opened"); });
+    QObject::connect(&unit, &m7sim::Unit::slaveClosed, &app, [&] { note("--", "port closed"); });
+    QObject::connect(&unit, &m7sim::Unit::hungUp, &app, [&] {
+        note("--", "hung up");
+        QTimer::singleShot(1000, &app, [&] {
+            if (unit.isRunning())
+                return;
+            if (!unit.reopen()) {
+                std::fprintf(stderr, "m7sim: %s\n", qPrintable(unit.errorString()));
+                QCoreApplication::exit(1);
+                return;
+            }
+            announce();
+        });
+    });
+
+    const int rc = app.exec();
+    if (!linked.isEmpty())
+        removeLink(linkPath, linked);
+    note("--", "stopped");
+    return rc;
+}
