@@ -48,12 +48,9 @@ QString expectedRow(int i, const m7sim::Slot &s)
 
 } // namespace
 
-class EndToEndTest : public QObject {
+class EndToEndTest : public ScratchCases {
     Q_OBJECT
-    std::unique_ptr<ScratchDir> dir;
 private slots:
-    void init() { dir = std::make_unique<ScratchDir>(); }
-    void cleanup() { dir.reset(); }
 
     void readsTheWholeTable()
     {

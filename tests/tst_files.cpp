@@ -29,12 +29,9 @@ const QString kSaveAs = QStringLiteral(" Save As ( temp.onf ) ! ");
 const QString kSaveTitle = QStringLiteral("Save Object File");
 } // namespace
 
-class FilesTest : public QObject {
+class FilesTest : public ScratchCases {
     Q_OBJECT
-    std::unique_ptr<ScratchDir> dir;
 private slots:
-    void init() { dir = std::make_unique<ScratchDir>(); }
-    void cleanup() { dir.reset(); }
 
     void recordsByteForByte()
     {

@@ -8,12 +8,9 @@
 using namespace testing;
 using namespace app;
 
-class LinkTest : public QObject {
+class LinkTest : public ScratchCases {
     Q_OBJECT
-    std::unique_ptr<ScratchDir> dir;
 private slots:
-    void init() { dir = std::make_unique<ScratchDir>(); }
-    void cleanup() { dir.reset(); }
 
     void connectAndDisconnectOnCom3()
     {

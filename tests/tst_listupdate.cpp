@@ -45,12 +45,9 @@ QByteArray recordsOfList(const frmM7_1 &w)
 }
 } // namespace
 
-class ListUpdateTest : public QObject {
+class ListUpdateTest : public ScratchCases {
     Q_OBJECT
-    std::unique_ptr<ScratchDir> dir;
 private slots:
-    void init() { dir = std::make_unique<ScratchDir>(); }
-    void cleanup() { dir.reset(); }
 
     void nothingWithoutAValidSelection()
     {

@@ -22,12 +22,9 @@ void feed(frmM7_1 &w, const QString &text)
 }
 } // namespace
 
-class ReceiveTest : public QObject {
+class ReceiveTest : public ScratchCases {
     Q_OBJECT
-    std::unique_ptr<ScratchDir> dir;
 private slots:
-    void init() { dir = std::make_unique<ScratchDir>(); }
-    void cleanup() { dir.reset(); }
 
     void cutsReplyLinesAcrossAndWithinEvents()
     {

@@ -26,12 +26,9 @@ void clickRow(frmM7_1 &w, int row)
 }
 } // namespace
 
-class SelectionTest : public QObject {
+class SelectionTest : public ScratchCases {
     Q_OBJECT
-    std::unique_ptr<ScratchDir> dir;
 private slots:
-    void init() { dir = std::make_unique<ScratchDir>(); }
-    void cleanup() { dir.reset(); }
 
     void objectFieldRule()
     {

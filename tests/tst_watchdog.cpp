@@ -16,12 +16,9 @@ void ticks(frmM7_1 &w, int n)
 }
 } // namespace
 
-class WatchdogTest : public QObject {
+class WatchdogTest : public ScratchCases {
     Q_OBJECT
-    std::unique_ptr<ScratchDir> dir;
 private slots:
-    void init() { dir = std::make_unique<ScratchDir>(); }
-    void cleanup() { dir.reset(); }
 
     void silenceReturnsTheWindowToIdle()
     {

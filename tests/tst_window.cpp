@@ -24,12 +24,9 @@
 using namespace testing;
 using namespace app;
 
-class WindowTest : public QObject {
+class WindowTest : public ScratchCases {
     Q_OBJECT
-    std::unique_ptr<ScratchDir> dir;
 private slots:
-    void init() { dir = std::make_unique<ScratchDir>(); }
-    void cleanup() { dir.reset(); }
 
     void startsInItsDesignedState()
     {

@@ -30,13 +30,6 @@ bool numberAbove(const QString &text, double v)
     return n && *n > v;
 }
 
-// "Position : 3-(0003)" CR and what is doubled.
-QString duplicateMessage(int i, const QString &row, const QString &what)
-{
-    return QLatin1String("Position : ") + QString::number(i + 1) + QLatin1Char('-') + table::cutPosition(row)
-        + QLatin1Char('\r') + what;
-}
-
 } // namespace
 
 void frmM7_1::cmdUpadateList_Click()
@@ -71,18 +64,24 @@ void frmM7_1::cmdUpadateList_Click()
         Text3->setText(QStringLiteral("0"));
     }
 
-    // 4. No GSM number twice. A hit puts the selected row's values back and
-    // the search goes on with them.
+    // A duplicate is refused with the other row's number and position
+    // ("Position : 3-(0003)" CR ...), and the selected row's own values go
+    // back into the fields; the search goes on with them.
+    const auto refuse = [this](int i, const QString &row, const QString &what, const QString &title) {
+        MsgBox(QLatin1String("Position : ") + QString::number(i + 1) + QLatin1Char('-') + table::cutPosition(row)
+                   + QLatin1Char('\r') + what,
+               vbOKOnly, title);
+        const QString own = rowAt(List1, selIndex);
+        Text2->setText(table::cutGsm(own));
+        Text3->setText(table::cutObject(own));
+    };
+
+    // 4. No GSM number twice.
     int n = List1->count();
     for (int i = 0; i < n; ++i) {
         const QString row = rowAt(List1, i);
-        if (table::isNumeric(Text2->text()) && Text2->text() == table::cutGsm(row) && i != selIndex) {
-            MsgBox(duplicateMessage(i, row, QStringLiteral("Dublicate GSM number!")), vbOKOnly,
-                   QStringLiteral("!!! GSM - ERROR !!!"));
-            const QString own = rowAt(List1, selIndex);
-            Text2->setText(table::cutGsm(own));
-            Text3->setText(table::cutObject(own));
-        }
+        if (table::isNumeric(Text2->text()) && Text2->text() == table::cutGsm(row) && i != selIndex)
+            refuse(i, row, QStringLiteral("Dublicate GSM number!"), QStringLiteral("!!! GSM - ERROR !!!"));
     }
 
     // 5. No object number twice; blank entries (object 0) never count.
@@ -90,13 +89,8 @@ void frmM7_1::cmdUpadateList_Click()
     for (int i = 0; i < n; ++i) {
         const QString row = rowAt(List1, i);
         const QString obj = table::cutObject(row);
-        if (numberAbove(Text3->text(), 0) && numberAbove(obj, 0) && Text3->text() == obj && i != selIndex) {
-            MsgBox(duplicateMessage(i, row, QStringLiteral("Dublicate OBJECT number!")), vbOKOnly,
-                   QStringLiteral("!!! OBJECT - ERROR !!!"));
-            const QString own = rowAt(List1, selIndex);
-            Text2->setText(table::cutGsm(own));
-            Text3->setText(table::cutObject(own));
-        }
+        if (numberAbove(Text3->text(), 0) && numberAbove(obj, 0) && Text3->text() == obj && i != selIndex)
+            refuse(i, row, QStringLiteral("Dublicate OBJECT number!"), QStringLiteral("!!! OBJECT - ERROR !!!"));
     }
 
     // 6. Commit the fields into the selected row.

@@ -38,6 +38,17 @@ private:
     QString m_previous;
 };
 
+// A test class whose every test case runs in a scratch directory of its own.
+class ScratchCases : public QObject {
+    Q_OBJECT
+private slots:
+    void init() { m_dir = std::make_unique<ScratchDir>(); }
+    void cleanup() { m_dir.reset(); }
+
+private:
+    std::unique_ptr<ScratchDir> m_dir;
+};
+
 // Answers the program's message boxes. Each expected box is given with its
 // text, style and title and the button to press; a box that nobody expected,
 // or that differs from the next expected one, fails the running test. Boxes
