@@ -45,16 +45,16 @@ QPixmap unitIconPixmap(int size)
     p.setPen(QPen(QColor(0x20, 0x28, 0x38), 1.0));
     p.setBrush(QColor(0x3A, 0x4E, 0x7A));
     p.drawRoundedRect(QRectF(5.5, 8.5, 21, 22), 3, 3);
-    // Display.
+    // Display reading "M7", drawn as strokes: no font is needed for it.
     p.setPen(Qt::NoPen);
     p.setBrush(QColor(0xB8, 0xE9, 0x86));
     p.drawRect(QRectF(8, 11, 16, 7));
-    p.setPen(QColor(0x1C, 0x3A, 0x10));
-    QFont f;
-    f.setPixelSize(6);
-    f.setBold(true);
-    p.setFont(f);
-    p.drawText(QRectF(8, 11, 16, 7), Qt::AlignCenter, QStringLiteral("M7"));
+    const QPolygonF m{{11, 16.6}, {11, 12.1}, {12.7, 12.1}, {14.15, 14.3}, {15.6, 12.1}, {17.3, 12.1}, {17.3, 16.6},
+                      {16, 16.6}, {16, 13.7}, {14.75, 15.5}, {13.55, 15.5}, {12.3, 13.7}, {12.3, 16.6}};
+    const QPolygonF seven{{17.6, 12.1}, {20.6, 12.1}, {20.6, 13.2}, {19, 16.6}, {17.6, 16.6}, {19.2, 13.3}, {17.6, 13.3}};
+    p.setBrush(QColor(0x1C, 0x3A, 0x10));
+    p.drawPolygon(m);
+    p.drawPolygon(seven);
     // Keys and the serial socket lamp.
     p.setPen(Qt::NoPen);
     p.setBrush(QColor(0xDD, 0xDD, 0xDD));
@@ -68,8 +68,10 @@ QPixmap unitIconPixmap(int size)
 
 QIcon windowIcon()
 {
+    // The sizes a title bar and a task bar use; the installed theme icons
+    // carry the larger ones.
     QIcon icon;
-    for (int s : {16, 32, 48, 64})
+    for (int s : {16, 32})
         icon.addPixmap(unitIconPixmap(s));
     return icon;
 }

@@ -56,12 +56,15 @@ int captionNeeds(QWidget *w)
 
 void fitCaption(QWidget *w, int maxWidth)
 {
-    if (captionNeeds(w) > w->width())
-        w->resize(qMin(captionNeeds(w), qMax(maxWidth, w->width())), w->height());
+    int needs = captionNeeds(w);
+    if (needs <= w->width())
+        return; // the usual case: measured once
+    w->resize(qMin(needs, qMax(maxWidth, w->width())), w->height());
     QFont f = w->font();
-    while (captionNeeds(w) > w->width() && f.pixelSize() > 8) {
+    while (needs > w->width() && f.pixelSize() > 8) {
         f.setPixelSize(f.pixelSize() - 1);
         w->setFont(f);
+        needs = captionNeeds(w);
     }
 }
 
