@@ -40,8 +40,6 @@ app::frmM7_1 &window()
 // Back to a freshly loaded window, without paying for a new one.
 void reset(app::frmM7_1 &w, int mode, int sel)
 {
-    if (app::frmSplash *busy = w.splashIfLoaded())
-        delete busy;
     w.setEnabled(true);
     w.List1->clear();
     w.txtTerm->setText(QString());
@@ -81,6 +79,12 @@ QString runReceiveInput(const uint8_t *data, size_t size)
     if (size < 2)
         return QString();
     app::frmM7_1 &w = window();
+    // No busy window outlives its input: one still shown when the process
+    // ends would be torn down after the display connection is gone.
+    struct CloseBusy {
+        app::frmM7_1 &w;
+        ~CloseBusy() { delete w.splashIfLoaded(); }
+    } closeBusy{w};
     reset(w, data[0] % 5, int(data[1] % 8) - 1);
     if (w.selIndex >= 0)
         w.List1->addItem(table::blankRow(1)); // so that a selection has a row
