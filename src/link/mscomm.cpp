@@ -30,7 +30,7 @@ QString lockFilePathFor(const QString &device)
 }
 
 namespace {
-// "1234 (minicom)" for the process named in a lock file, if it can be read.
+// "1234 (name)" for the process named in a lock file, if it can be read.
 QString lockHolder(const QString &lockFile)
 {
     QFile f(lockFile);
