@@ -36,7 +36,6 @@ class TextBox : public QLineEdit {
 public:
     explicit TextBox(QWidget *parent = nullptr);
     void setTypingMaxLength(int n);
-    int typingMaxLength() const { return m_maxLength; }
 
 signals:
     // A character key is about to go into the box (before it is inserted).
