@@ -1,6 +1,7 @@
 // The serial control over a real QSerialPort on a pseudo-terminal.
 
 #include "link/mscomm.h"
+#include "link/portfailure.h"
 #include "testsupport.h"
 
 #include <QLockFile>

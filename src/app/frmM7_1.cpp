@@ -19,10 +19,31 @@
 namespace app {
 
 namespace {
-// Places are given in twips; fifteen twips make one pixel.
-void place(QWidget *w, int left, int top, int width, int height)
+// Names a new control and puts it at its place inside its container. Places
+// are given in twips; fifteen twips make one pixel.
+template <class W>
+W *placed(W *w, const char *name, int left, int top, int width, int height)
 {
+    w->setObjectName(QLatin1String(name));
     w->setGeometry(left / 15, top / 15, width / 15, height / 15);
+    return w;
+}
+
+// An edit field in the fixed-pitch font with its design-time text.
+TextBox *editField(TextBox *t, const char *text, int typingMaxLength, const char *toolTip)
+{
+    t->setText(QLatin1String(text));
+    t->setTypingMaxLength(typingMaxLength);
+    t->setFont(fixedFont());
+    if (toolTip)
+        t->setToolTip(QLatin1String(toolTip));
+    return t;
+}
+
+ImageBox *lamp(ImageBox *image, const QColor &colour)
+{
+    image->setPixmap(lampPixmap(colour));
+    return image;
 }
 } // namespace
 
@@ -32,6 +53,8 @@ frmM7_1::frmM7_1(comm::PortMapper mapper, const Design &design)
     MSComm1 = new comm::MSComm(std::move(mapper), this);
     MSComm1->setCommPort(design.commPort);
     buildControls(design);
+    fitCaptionsAndTabOrder();
+    wireEvents();
 
     EndApplication = [this] {
         MSComm1->release();
@@ -57,134 +80,62 @@ void frmM7_1::buildControls(const Design &design)
     setFont(dialogFont());
 
     // Controls in the order of the window's design: later ones lie on top.
-    Command1 = new QPushButton(QStringLiteral("DELETE ALL GSM and OBJECTS"), this);
-    Command1->setObjectName(QStringLiteral("Command1"));
-    place(Command1, 120, 4800, 2895, 255);
+    Command1 = placed(new QPushButton(QStringLiteral("DELETE ALL GSM and OBJECTS"), this), "Command1", 120, 4800, 2895, 255);
     Command1->setVisible(false);
-
     Timer1 = new QTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
     Timer1->setInterval(1000);
-
-    cmdOFNsave = new QPushButton(QStringLiteral("Save Objects-File"), this);
-    cmdOFNsave->setObjectName(QStringLiteral("cmdOFNsave"));
-    place(cmdOFNsave, 4320, 120, 2175, 375);
-
-    List1 = new ListBox(this);
-    List1->setObjectName(QStringLiteral("List1"));
-    place(List1, 3120, 840, 3375, 4260);
+    cmdOFNsave = placed(new QPushButton(QStringLiteral("Save Objects-File"), this), "cmdOFNsave", 4320, 120, 2175, 375);
+    List1 = placed(new ListBox(this), "List1", 3120, 840, 3375, 4260);
     List1->setFont(fixedFont());
 
-    Frame1 = new QGroupBox(this);
-    Frame1->setObjectName(QStringLiteral("Frame1"));
-    place(Frame1, 0, 0, 4215, 540);
-
+    Frame1 = placed(new QGroupBox(this), "Frame1", 0, 0, 4215, 540);
     const int optionLeft[5] = {0, 480, 1320, 2160, 3000};
     for (int i = 1; i <= 4; ++i) {
-        Option1[i] = new QRadioButton(QStringLiteral("COM %1").arg(i), Frame1);
+        Option1[i] = placed(new QRadioButton(QStringLiteral("COM %1").arg(i), Frame1), "", optionLeft[i], 210, 735, 225);
         Option1[i]->setObjectName(QStringLiteral("Option1_%1").arg(i));
-        place(Option1[i], optionLeft[i], 210, 735, 225);
     }
     Option1[1]->setChecked(true);
-
     const QColor lampColour[4] = {lampYellow(), lampGreen(), lampRed(), lampGray()};
     for (int k = 0; k < 4; ++k) {
-        Image1[k] = new ImageBox(Frame1);
+        Image1[k] = lamp(placed(new ImageBox(Frame1), "", 3840, 210, 240, 240), lampColour[k]);
         Image1[k]->setObjectName(QStringLiteral("Image1_%1").arg(k));
-        place(Image1[k], 3840, 210, 240, 240);
-        Image1[k]->setPixmap(lampPixmap(lampColour[k]));
     }
-
-    imgConnected = new ImageBox(Frame1);
-    imgConnected->setObjectName(QStringLiteral("imgConnected"));
-    place(imgConnected, 105, 210, 240, 240);
-    imgConnected->setPixmap(lampPixmap(lampGreen()));
-    imgConnected->setToolTip(QStringLiteral("Toggles Port"));
-
-    imgNotConnected = new ImageBox(Frame1);
-    imgNotConnected->setObjectName(QStringLiteral("imgNotConnected"));
-    place(imgNotConnected, 105, 210, 225, 225);
-    imgNotConnected->setPixmap(lampPixmap(lampRed()));
+    imgConnected = lamp(placed(new ImageBox(Frame1), "imgConnected", 105, 210, 240, 240), lampGreen());
+    imgNotConnected = lamp(placed(new ImageBox(Frame1), "imgNotConnected", 105, 210, 225, 225), lampRed());
     imgNotConnected->setScaledContents(true);
-    imgNotConnected->setToolTip(QStringLiteral("Toggles Port"));
+    for (ImageBox *l : {imgConnected, imgNotConnected})
+        l->setToolTip(QStringLiteral("Toggles Port"));
 
-    Frame2 = new QGroupBox(this);
-    Frame2->setObjectName(QStringLiteral("Frame2"));
-    place(Frame2, 0, 840, 3105, 975);
-
-    cmdUpadateList = new QPushButton(QStringLiteral("Update List Objects"), Frame2);
-    cmdUpadateList->setObjectName(QStringLiteral("cmdUpadateList"));
-    place(cmdUpadateList, 120, 720, 2895, 375);
+    Frame2 = placed(new QGroupBox(this), "Frame2", 0, 840, 3105, 975);
+    cmdUpadateList = placed(new QPushButton(QStringLiteral("Update List Objects"), Frame2), "cmdUpadateList", 120, 720, 2895, 375);
     cmdUpadateList->setEnabled(false);
     cmdUpadateList->setVisible(false);
-
-    Text3 = new TextBox(Frame2);
-    Text3->setObjectName(QStringLiteral("Text3"));
-    place(Text3, 2280, 480, 675, 285);
-    Text3->setText(QStringLiteral("Text3"));
-    Text3->setTypingMaxLength(4);
-    Text3->setFont(fixedFont());
-    Text3->setToolTip(QStringLiteral("1...7999"));
-
-    Text1 = new TextBox(Frame2);
-    Text1->setObjectName(QStringLiteral("Text1"));
-    place(Text1, 120, 480, 675, 285);
-    Text1->setText(QStringLiteral("Text1"));
+    Text3 = editField(placed(new TextBox(Frame2), "Text3", 2280, 480, 675, 285), "Text3", 4, "1...7999");
+    Text1 = editField(placed(new TextBox(Frame2), "Text1", 120, 480, 675, 285), "Text1", 4, nullptr);
     Text1->setEnabled(false);
-    Text1->setTypingMaxLength(4);
-    Text1->setFont(fixedFont());
-
-    Text2 = new TextBox(Frame2);
-    Text2->setObjectName(QStringLiteral("Text2"));
-    place(Text2, 1080, 480, 1155, 285);
-    Text2->setText(QStringLiteral("Text2"));
-    Text2->setTypingMaxLength(9);
-    Text2->setFont(fixedFont());
-    Text2->setToolTip(QStringLiteral("888123456"));
-
+    Text2 = editField(placed(new TextBox(Frame2), "Text2", 1080, 480, 1155, 285), "Text2", 9, "888123456");
     // "Position", nine blanks, "GSM", nineteen blanks, "Object".
-    Label1 = new Label(QStringLiteral("Position         GSM                   Object"), Frame2);
-    Label1->setObjectName(QStringLiteral("Label1"));
-    place(Label1, 120, 240, 2895, 255);
+    Label1 = placed(new Label(QStringLiteral("Position         GSM                   Object"), Frame2), "Label1", 120, 240, 2895, 255);
 
-    Frame3 = new QGroupBox(this);
-    Frame3->setObjectName(QStringLiteral("Frame3"));
-    place(Frame3, 0, 2160, 3135, 975);
+    Frame3 = placed(new QGroupBox(this), "Frame3", 0, 2160, 3135, 975);
+    Check1 = placed(new QCheckBox(QStringLiteral("Read All"), Frame3), "Check1", 120, 240, 1050, 210);
+    Command2 = placed(new QPushButton(QStringLiteral("Read"), Frame3), "Command2", 120, 480, 1335, 375);
+    Command3 = placed(new QPushButton(QStringLiteral("Write"), Frame3), "Command3", 1680, 480, 1335, 375);
 
-    Check1 = new QCheckBox(QStringLiteral("Read All"), Frame3);
-    Check1->setObjectName(QStringLiteral("Check1"));
-    place(Check1, 120, 240, 1050, 210);
-
-    Command2 = new QPushButton(QStringLiteral("Read"), Frame3);
-    Command2->setObjectName(QStringLiteral("Command2"));
-    place(Command2, 120, 480, 1335, 375);
-
-    Command3 = new QPushButton(QStringLiteral("Write"), Frame3);
-    Command3->setObjectName(QStringLiteral("Command3"));
-    place(Command3, 1680, 480, 1335, 375);
-
-    txtTerm = new TermBox(this);
-    txtTerm->setObjectName(QStringLiteral("txtTerm"));
-    place(txtTerm, 840, 3000, 2985, 3510);
+    txtTerm = placed(new TermBox(this), "txtTerm", 840, 3000, 2985, 3510);
     txtTerm->setText(design.termText);
     txtTerm->setVisible(false);
+    Label4 = placed(new Label(QStringLiteral("Info"), this), "Label4", 120, 3720, 270, 195);
+    Label3 = placed(new Label(QStringLiteral("Info"), this), "Label3", 120, 3360, 270, 195);
+    Label2 = placed(new Label(QStringLiteral("Label2"), this), "Label2", 120, 600, 480, 255);
+    Label5 = placed(new Label(QStringLiteral("Label5"), this), "Label5", 3240, 600, 480, 195);
+}
 
-    Label4 = new Label(QStringLiteral("Info"), this);
-    Label4->setObjectName(QStringLiteral("Label4"));
-    place(Label4, 120, 3720, 270, 195);
-
-    Label3 = new Label(QStringLiteral("Info"), this);
-    Label3->setObjectName(QStringLiteral("Label3"));
-    place(Label3, 120, 3360, 270, 195);
-
-    Label2 = new Label(QStringLiteral("Label2"), this);
-    Label2->setObjectName(QStringLiteral("Label2"));
-    place(Label2, 120, 600, 480, 255);
-
-    Label5 = new Label(QStringLiteral("Label5"), this);
-    Label5->setObjectName(QStringLiteral("Label5"));
-    place(Label5, 3240, 600, 480, 195);
-
+// Room for the captions as the fonts of this computer draw them, and the
+// order in which the tab key walks the controls.
+void frmM7_1::fitCaptionsAndTabOrder()
+{
     // Labels widen with their text, up to the entry list or the window's edge.
     Label2->setGrowth(List1->x() - Label2->x());
     Label3->setGrowth(List1->x() - Label3->x());
@@ -203,14 +154,17 @@ void frmM7_1::buildControls(const Design &design)
     // Only the focusable controls take part in the tab order.
     for (QWidget *w : std::initializer_list<QWidget *>{Label1, Label2, Label3, Label4, Label5, txtTerm, Frame1, Frame2, Frame3})
         w->setFocusPolicy(Qt::NoFocus);
-    for (ImageBox *lamp : Image1)
-        lamp->setFocusPolicy(Qt::NoFocus);
+    for (ImageBox *l : Image1)
+        l->setFocusPolicy(Qt::NoFocus);
     QWidget *tabOrder[] = {Option1[1], Option1[2], Option1[3], Option1[4], Text2, List1, Text3,
                            cmdOFNsave, Command3, Command2, Check1, Command1};
     for (size_t i = 1; i < std::size(tabOrder); ++i)
         setTabOrder(tabOrder[i - 1], tabOrder[i]);
+}
 
-    // Events to handlers. Design-time texts are in place before these.
+// Events to handlers; the design-time texts are in place before these.
+void frmM7_1::wireEvents()
+{
     for (int i = 1; i <= 4; ++i)
         connect(Option1[i], &QRadioButton::clicked, this, [this, i] { Option1_Click(i); });
     connect(imgNotConnected, &ImageBox::clicked, this, &frmM7_1::imgNotConnected_Click);
@@ -238,44 +192,40 @@ void frmM7_1::buildControls(const Design &design)
 // is passed over and the next one runs.
 void frmM7_1::Form_Load()
 {
-    // 1. Clear the terminal box.
+    // Clear the terminal box.
     txtTerm->setSelStart(0);
     txtTerm->setSelLength(int(txtTerm->Text().size()));
     txtTerm->setSelText(QString());
-    // 2. Its text is blue.
+    // Its text is blue.
     txtTerm->setForeColor(QColor(0, 0, 255));
-    // 3. The red connection lamp in front: the port is closed.
+    // The red connection lamp in front: the port is closed.
     imgNotConnected->raise();
-    // 4. The gray status lamp: nothing heard from the unit.
-    showStatusLamp(3);
-    // 5. Centre the window on the screen.
+    // The gray status lamp: nothing heard from the unit.
+    showStatusLamp(Lamp::Idle);
+    // Centre the window on the screen.
     if (QScreen *s = screen()) {
         const QRect scr = s->geometry();
         const QSize outer = frameGeometry().size();
         move(scr.x() + (scr.width() - outer.width()) / 2, scr.y() + (scr.height() - outer.height()) / 2);
     }
-    // 6. The COM option of the serial control's port number.
+    // The COM option of the serial control's port number.
     SelectComOption();
-    // 7.
     Label5->setText(QStringLiteral("Object"));
-    // 8. The edit and transfer groups stay grayed until the port is open.
+    // The edit and transfer groups stay grayed until the port is open.
     Frame2->setEnabled(false);
     Frame3->setEnabled(false);
-    // 9. Preset the edit fields; their change rules run (selIndex is still 0).
+    // Preset the edit fields; their change rules run (selIndex is still 0).
     Text1->setText(QStringLiteral("0"));
     Text2->setText(QString());
     Text3->setText(QStringLiteral("0"));
-    // 10.
     selIndex = -1;
-    // 11. The supervision tick.
+    // The supervision tick.
     Timer1->start();
-    // 12. Each run starts without a working file.
+    // Each run starts without a working file.
     QFile::remove(QStringLiteral("temp.tfo"));
-    // 13.
     Label2->setText(QStringLiteral("State"));
-    // 14.
-    linkState = 0;
-    opMode = 0;
+    linkState = LinkState::NoLink;
+    opMode = OpMode::Idle;
     keyHeld = vbFalse;
 }
 
@@ -331,8 +281,10 @@ bool frmM7_1::connectedLampShown() const
 
 frmSplash *frmM7_1::splash()
 {
-    if (!m_splash)
-        m_splash = new frmSplash([this] { SplashUnload(); });
+    if (!m_splash) {
+        m_splash = new frmSplash();
+        connect(m_splash, &frmSplash::unloaded, this, &frmM7_1::SplashUnload);
+    }
     return m_splash.data();
 }
 

@@ -31,6 +31,31 @@ class frmSplash;
 constexpr qint16 vbTrue = -1;
 constexpr qint16 vbFalse = 0;
 
+// The unit operation that runs (opMode).
+namespace OpMode {
+constexpr qint16 Idle = 0;    // none
+constexpr qint16 ReadAll = 1; // the whole table is being read
+constexpr qint16 ReadOne = 2; // one position is being read
+constexpr qint16 Write = 3;   // one entry is being written
+constexpr qint16 Erase = 4;   // the whole table is being erased
+} // namespace OpMode
+
+// What the window knows of the unit (linkState).
+namespace LinkState {
+constexpr qint16 NoLink = 0;    // nothing heard, or silent for ten ticks
+constexpr qint16 Ready = 1;     // the unit reported ready and nothing runs
+constexpr qint16 ReadSent = 2;  // a read was given
+constexpr qint16 WriteSent = 3; // a write was given
+} // namespace LinkState
+
+// The elements of the status lamp Image1.
+namespace Lamp {
+constexpr int Ready = 0;   // yellow: the unit reported ready
+constexpr int Reading = 1; // green: a read runs
+constexpr int Writing = 2; // red: a write runs
+constexpr int Idle = 3;    // gray: no transfer, no link
+} // namespace Lamp
+
 // Values of the main window's design that a test may want to vary.
 struct WindowDesign {
     qint16 commPort = 1;  // the serial control's port number
@@ -80,8 +105,8 @@ public:
     qint16 selObject = 0;    // its object number as last taken or committed
     qint16 replyTicks = 0;   // ticks since the last reply line, 0..10
     qint16 infoTicks = 0;    // ticks since an information line was shown, 0..10
-    qint16 opMode = 0;       // 0 none, 1 read all, 2 read one, 3 write, 4 erase all
-    qint16 linkState = 0;    // 0 no link, 1 ready, 2 read sent, 3 write sent
+    qint16 opMode = OpMode::Idle;         // the running unit operation
+    qint16 linkState = LinkState::NoLink; // what the window knows of the unit
     qint16 keyHeld = vbFalse; // Alt held down in the entry list
 
     // Kept by the receive processing from one receive event to the next.
@@ -129,7 +154,7 @@ public:
     void cmdOFNsave_Click();
 
     // --------------------------------------------------- window operations
-    // Brings status lamp k (0 yellow, 1 green, 2 red, 3 gray) to the front.
+    // Brings status lamp element k (a Lamp value) to the front.
     void showStatusLamp(int k);
     // The status lamp element in front.
     int statusLampShown() const;
@@ -145,11 +170,24 @@ protected:
 
 private:
     void buildControls(const Design &design);
+    void fitCaptionsAndTabOrder();
+    void wireEvents();
+
     void ConnectionToggle(bool clickedNotConnected);
-    void ConnectSequence();
-    void DisconnectSequence();
+    // The connect (true) or disconnect (false) sequence.
+    void ConnectedSequence(bool connected);
     void SelectComOption();
     void ResetEditFields();
+
+    // Steps of ProcessReceived, and one handler per kind of reply line.
+    void appendToTerminal(TermBox &term, const QString &text);
+    void actOnReplyLines();
+    void onEntryReport(const QString &line);
+    void onStatusReply(const QString &line);
+    void onInfoLine(Label *label, const QString &line);
+    void onEraseStart();
+    void onEraseEnd();
+
     void SplashUnload();
 
     QPointer<frmSplash> m_splash;

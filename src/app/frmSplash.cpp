@@ -8,9 +8,8 @@
 
 namespace app {
 
-frmSplash::frmSplash(std::function<void()> onUnload)
-    : QWidget(nullptr, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint),
-      m_onUnload(std::move(onUnload))
+frmSplash::frmSplash()
+    : QWidget(nullptr, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint)
 {
     setObjectName(QStringLiteral("frmSplash"));
     setAttribute(Qt::WA_DeleteOnClose);
@@ -36,8 +35,7 @@ void frmSplash::closeEvent(QCloseEvent *e)
     e->accept();
     if (!m_unloaded) {
         m_unloaded = true;
-        if (m_onUnload)
-            m_onUnload();
+        emit unloaded();
     }
 }
 

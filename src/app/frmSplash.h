@@ -3,7 +3,6 @@
 // main window while the unit erases its table.
 
 #include <QWidget>
-#include <functional>
 
 class QGroupBox;
 
@@ -13,18 +12,20 @@ class Label;
 class frmSplash : public QWidget {
     Q_OBJECT
 public:
-    // onUnload runs when the window is unloaded, however it is closed.
-    explicit frmSplash(std::function<void()> onUnload);
+    frmSplash();
     ~frmSplash() override;
 
     QGroupBox *Frame1 = nullptr;
     Label *Label1 = nullptr;
 
+signals:
+    // The window is being unloaded, however it was closed; raised once.
+    void unloaded();
+
 protected:
     void closeEvent(QCloseEvent *e) override;
 
 private:
-    std::function<void()> m_onUnload;
     bool m_unloaded = false;
 };
 

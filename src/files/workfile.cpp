@@ -28,20 +28,18 @@ bool frmM7_1::WriteTMPfile()
 
 void frmM7_1::cmdOFNsave_Click()
 {
-    // 1. The working file holds the list as it is now.
+    // The working file holds the list as it is now.
     const bool written = WriteTMPfile();
-    // 2., 4. The earlier objects file stays until the new one takes its
-    // place in one step; a working file that could not be written never
-    // becomes the objects file.
-    // 3.
     MsgBox(QStringLiteral(" Save As ( temp.onf ) ! "), vbOKOnly, QStringLiteral("Save Object File"));
-    // 4.
+    // The earlier objects file stays until the new one takes its place in
+    // one step; a working file that could not be written never becomes the
+    // objects file.
     if (written) {
         QString error;
         if (!files::renameOver(files::workFileName(), files::objectsFileName(), error))
             MsgBox(error, vbExclamation, appTitle());
     }
-    // 5. A working file again for the next update.
+    // A working file again for the next update.
     WriteTMPfile();
 }
 

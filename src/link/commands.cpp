@@ -14,46 +14,43 @@ namespace app {
 
 void frmM7_1::Command2_Click()
 {
-    // 1.
     Command3->setEnabled(true);
-    // 2. Only while the unit has reported ready.
-    if (linkState != 1)
+    // Only while the unit has reported ready.
+    if (linkState != LinkState::Ready)
         return;
-    // 3., 4.
-    showStatusLamp(1);
+    showStatusLamp(Lamp::Reading);
     Label2->setText(QStringLiteral("Reading "));
     if (Check1->isChecked()) {
-        // 5. The whole table; the list fills again from the replies.
+        // The whole table; the list fills again from the replies.
         if (MSComm1->PortOpen())
             MSComm1->Output(comm::frameReadAll());
         List1->setEnabled(false);
         List1->clear();
-        opMode = 1;
+        opMode = OpMode::ReadAll;
         Check1->setChecked(false);
     } else if (selIndex >= 0) {
-        // 6. The selected position.
+        // The selected position.
         const std::optional<QString> frame = comm::frameReadOne(Text1->text());
         if (frame && MSComm1->PortOpen())
             MSComm1->Output(*frame);
-        opMode = 2;
+        opMode = OpMode::ReadOne;
     }
-    // 8. In every case.
-    linkState = 2;
+    // In every case, also with nothing sent.
+    linkState = LinkState::ReadSent;
 }
 
 void frmM7_1::Command1_Click()
 {
-    // 1. Hidden again whatever the answers.
+    // Hidden again whatever the answers.
     Command1->setVisible(false);
-    // 2., 3. Two questions.
+    // Two questions.
     if (MsgBox(QStringLiteral(" DLETE ALL Object and GMS number ? "), vbYesNo,
                QStringLiteral("!!! DELETE ALL DATA !!!")) != vbYes)
         return;
     if (MsgBox(QStringLiteral(" Do you really want to DLETE ALL Object and GMS number ? "), vbYesNo + vbCritical,
                QStringLiteral("!!! DELETE ALL DATA !!!")) != vbYes)
         return;
-    // 4. - 6.
-    opMode = 4;
+    opMode = OpMode::Erase;
     Label5->setText(QStringLiteral("Object"));
     if (MSComm1->PortOpen())
         MSComm1->Output(comm::frameEraseAll());
@@ -61,26 +58,21 @@ void frmM7_1::Command1_Click()
 
 void frmM7_1::Command3_Click()
 {
-    // 1. Commit the fields into the list (and the working file) first.
+    // Commit the fields into the list (and the working file) first.
     cmdUpadateList_Click();
-    // 2.
-    if (linkState != 1)
+    if (linkState != LinkState::Ready)
         return;
-    // 3.
     Check1->setChecked(false);
-    // 4.
     if (selIndex < 0)
         return;
-    // 5., 6.
-    showStatusLamp(2);
+    showStatusLamp(Lamp::Writing);
     Label2->setText(QStringLiteral("Writing ..."));
-    // 7., 8. The fields as the update left them.
+    // The frame carries the fields as the update left them.
     const std::optional<QString> frame = comm::frameWrite(Text1->text(), Text3->text(), Text2->text());
     if (frame && MSComm1->PortOpen())
         MSComm1->Output(*frame);
-    // 9., 10.
-    opMode = 3;
-    linkState = 3;
+    opMode = OpMode::Write;
+    linkState = LinkState::WriteSent;
     Command3->setEnabled(false);
 }
 

@@ -30,56 +30,46 @@ void frmM7_1::imgConnected_Click()
 
 void frmM7_1::ConnectionToggle(bool clickedNotConnected)
 {
-    // 1. Open a closed port, close an open one.
+    // Open a closed port, close an open one; a failure is the one thing shown.
     const bool ok = MSComm1->setPortOpen(!MSComm1->PortOpen());
-    // 2. The one failure that is shown.
     if (!ok)
         MsgBox(MSComm1->lastError(), vbExclamation, appTitle());
-    // 3. Act by what the port says now and which lamp was clicked.
+    // Act by what the port says now and which lamp was clicked.
     const bool open = MSComm1->PortOpen();
     if (clickedNotConnected) {
         if (open)
-            ConnectSequence();
+            ConnectedSequence(true);
         else
             imgNotConnected->raise(); // opening failed
     } else {
         if (open)
             imgConnected->raise(); // closing failed
         else
-            DisconnectSequence();
+            ConnectedSequence(false);
     }
-    // 4.
     SelectComOption();
-    // 5.
-    showStatusLamp(3);
+    showStatusLamp(Lamp::Idle);
 }
 
-void frmM7_1::ConnectSequence()
+// The window's connected or disconnected state. The two differ only in the
+// frames, the list (enabled on connect, without a highlighted row on
+// disconnect; it keeps its rows) and the COM options.
+void frmM7_1::ConnectedSequence(bool connected)
 {
-    imgConnected->raise();
-    Frame2->setEnabled(true);
-    Frame3->setEnabled(true);
-    List1->setEnabled(true);
+    (connected ? imgConnected : imgNotConnected)->raise();
+    Frame2->setEnabled(connected);
+    Frame3->setEnabled(connected);
+    if (connected) {
+        List1->setEnabled(true);
+    } else {
+        List1->clearSelection();
+        List1->setCurrentRow(-1);
+    }
     Label5->setText(QStringLiteral("Object"));
     ResetEditFields();
     selIndex = -1;
     for (int i = 1; i <= 4; ++i)
-        Option1[i]->setEnabled(false);
-}
-
-void frmM7_1::DisconnectSequence()
-{
-    imgNotConnected->raise();
-    Frame2->setEnabled(false);
-    Frame3->setEnabled(false);
-    // No row stays highlighted; the list keeps its rows.
-    List1->clearSelection();
-    List1->setCurrentRow(-1);
-    Label5->setText(QStringLiteral("Object"));
-    ResetEditFields();
-    selIndex = -1;
-    for (int i = 1; i <= 4; ++i)
-        Option1[i]->setEnabled(true);
+        Option1[i]->setEnabled(!connected);
 }
 
 // The fields are set as any change is, so their rules run.
@@ -122,9 +112,9 @@ void frmM7_1::MSComm1_OnComm()
 // port is closed already; the window shows it and says why.
 void frmM7_1::MSComm1_Lost(const QString &why)
 {
-    DisconnectSequence();
+    ConnectedSequence(false);
     SelectComOption();
-    showStatusLamp(3);
+    showStatusLamp(Lamp::Idle);
     MsgBox(tr("The connection on COM %1 was lost: %2").arg(MSComm1->CommPort()).arg(why), vbExclamation, appTitle());
 }
 

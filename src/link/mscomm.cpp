@@ -1,7 +1,7 @@
 #include "link/mscomm.h"
 
-#include <QFile>
-#include <QFileInfo>
+#include "link/portfailure.h"
+
 #include <QMetaObject>
 #include <QSerialPort>
 #include <QTimer>
@@ -11,66 +11,6 @@
 #endif
 
 namespace comm {
-
-QString lockFilePathFor(const QString &device)
-{
-    // The directories and the name the serial port class uses for its lock.
-    QString name = device;
-    if (name.startsWith(QLatin1String("/dev/")))
-        name.remove(0, 5);
-    name.replace(QLatin1Char('/'), QLatin1Char('_'));
-    for (const char *dir : {"/var/lock", "/etc/locks", "/var/spool/locks", "/var/spool/uucp", "/tmp", "/var/tmp",
-                            "/var/lock/lockdev", "/run/lock", "/data/local/tmp"}) {
-        const QString path = QLatin1String(dir) + QLatin1String("/LCK..") + name;
-        const QFileInfo d{QString::fromLatin1(dir)};
-        if (d.isReadable() && (QFile::exists(path) || d.isWritable()))
-            return path;
-    }
-    return QString();
-}
-
-namespace {
-// "1234 (name)" for the process named in a lock file, if it can be read.
-QString lockHolder(const QString &lockFile)
-{
-    QFile f(lockFile);
-    if (!f.open(QIODevice::ReadOnly))
-        return QString();
-    const QByteArray pid = f.readLine().trimmed();
-    if (pid.isEmpty())
-        return QString();
-    QFile comm(QStringLiteral("/proc/%1/comm").arg(QString::fromLatin1(pid)));
-    if (comm.open(QIODevice::ReadOnly))
-        return QStringLiteral("%1 (%2)").arg(QString::fromLatin1(pid), QString::fromLocal8Bit(comm.readAll().trimmed()));
-    return QString::fromLatin1(pid);
-}
-} // namespace
-
-QString openFailureText(int portNumber, const QString &device, int serialPortError, const QString &platformText)
-{
-    const QString where = QStringLiteral("COM %1 (%2): %3").arg(portNumber).arg(device, platformText);
-    switch (serialPortError) {
-    case QSerialPort::DeviceNotFoundError:
-        return where + QLatin1Char('\r')
-            + MSComm::tr("There is no such port. Check that the unit's cable or USB adapter is plugged in and "
-                         "that the right COM is chosen.");
-    case QSerialPort::PermissionError:
-        if (platformText.contains(QLatin1String("lock"), Qt::CaseInsensitive)) {
-            const QString lock = lockFilePathFor(device);
-            const QString holder = lockHolder(lock);
-            return where + QLatin1Char('\r')
-                + MSComm::tr("The port is in use by another program%1. Close it and try again; a modem manager "
-                             "that probes a freshly plugged adapter holds it for a few seconds. If no such "
-                             "program runs, remove the stale lock file %2.")
-                      .arg(holder.isEmpty() ? QString() : MSComm::tr(" (process %1)").arg(holder), lock);
-        }
-        return where + QLatin1Char('\r')
-            + MSComm::tr("Your user may not use this port. Add it to the group \"dialout\" "
-                         "(sudo adduser $USER dialout), then log out and in again.");
-    default:
-        return where;
-    }
-}
 
 MSComm::MSComm(PortMapper mapper, QObject *parent)
     : QObject(parent), m_mapper(std::move(mapper)), m_port(new QSerialPort(this))

@@ -24,15 +24,6 @@ enum CommEventCode : qint16 {
 // that the port number names no device.
 using PortMapper = std::function<QString(int portNumber)>;
 
-// The text shown when a port cannot be opened: the platform's own text,
-// followed by what it most likely means for the user and what to do, for the
-// three usual causes: no such device, no permission (the user is not in the
-// "dialout" group), and the port held by another program (its lock file).
-QString openFailureText(int portNumber, const QString &device, int serialPortError, const QString &platformText);
-
-// The lock file the serial port class takes for a device, as it finds it.
-QString lockFilePathFor(const QString &device);
-
 class MSComm : public QObject {
     Q_OBJECT
 public:

@@ -1,5 +1,7 @@
 #include "link/replies.h"
 
+#include "table/numbers.h"
+
 namespace comm {
 
 Reply classifyReply(qsizetype length)
@@ -13,6 +15,16 @@ Reply classifyReply(qsizetype length)
     case 8: return Reply::EraseEnd;
     default: return Reply::Other;
     }
+}
+
+EntryReport parseEntryReport(const QString &line)
+{
+    EntryReport r;
+    qint16 object = 0;
+    if (table::readInt16(line.mid(1, 4), object))
+        r.object = object;
+    r.gsm = line.mid(5, 9);
+    return r;
 }
 
 QString insertLfAfterCr(const QString &text)

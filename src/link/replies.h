@@ -10,6 +10,7 @@
 //    8  erase end
 
 #include <QString>
+#include <optional>
 
 namespace comm {
 
@@ -17,6 +18,15 @@ enum class Reply { Other, Entry, Status, Info1, Info2, EraseStart, EraseEnd };
 
 // The kind of a reply line of the given length.
 Reply classifyReply(qsizetype length);
+
+// The fields of an entry report "(" object(4) GSM(9) any(1) ")":
+// the object number from columns 2-5 read as a 16-bit integer (nothing when
+// they do not read as one), and the GSM text of columns 6-14 as sent.
+struct EntryReport {
+    std::optional<qint16> object;
+    QString gsm;
+};
+EntryReport parseEntryReport(const QString &line);
 
 // Bound on the received text kept while no complete reply line has come.
 constexpr qsizetype kLineBufferCap = 64 * 1024;

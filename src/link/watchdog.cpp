@@ -12,10 +12,10 @@ void frmM7_1::Timer1_Timer()
     replyTicks = qint16(replyTicks + 1);
     if (replyTicks >= 10) {
         replyTicks = 10;
-        showStatusLamp(3);
+        showStatusLamp(Lamp::Idle);
         Label2->setText(QStringLiteral("State"));
-        opMode = 0;
-        linkState = 0;
+        opMode = OpMode::Idle;
+        linkState = LinkState::NoLink;
     }
     infoTicks = qint16(infoTicks + 1);
     if (infoTicks >= 10) {

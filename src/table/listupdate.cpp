@@ -34,12 +34,12 @@ bool numberAbove(const QString &text, double v)
 
 void frmM7_1::cmdUpadateList_Click()
 {
-    // 1. No selection, or a selection the list no longer holds (a read
+    // No selection, or a selection the list no longer holds (a read
     // refilled it with fewer rows): nothing to commit.
     if (selIndex < 0 || selIndex >= List1->count())
         return;
 
-    // 2. A GSM number must have nine characters.
+    // A GSM number must have nine characters.
     if (Text2->text().size() != 9) {
         if (MsgBox(QStringLiteral(" DLETE Object ? "), vbYesNo, QStringLiteral("!!! GSM Number is INCORRECT !!!")) == vbYes) {
             Text2->setText(table::blankGsm());
@@ -50,7 +50,7 @@ void frmM7_1::cmdUpadateList_Click()
         }
     }
 
-    // 3. A GSM number needs an object number; a blank entry has object 0.
+    // A GSM number needs an object number; a blank entry has object 0.
     if (table::isNumeric(Text2->text())) {
         if (numberEquals(Text3->text(), 0)) {
             if (MsgBox(QStringLiteral(" DLETE GSM Number ? "), vbYesNo, QStringLiteral("Object Number = 0 !!!")) == vbYes) {
@@ -76,7 +76,7 @@ void frmM7_1::cmdUpadateList_Click()
         Text3->setText(table::cutObject(own));
     };
 
-    // 4. No GSM number twice.
+    // No GSM number twice.
     int n = List1->count();
     for (int i = 0; i < n; ++i) {
         const QString row = rowAt(List1, i);
@@ -84,7 +84,7 @@ void frmM7_1::cmdUpadateList_Click()
             refuse(i, row, QStringLiteral("Dublicate GSM number!"), QStringLiteral("!!! GSM - ERROR !!!"));
     }
 
-    // 5. No object number twice; blank entries (object 0) never count.
+    // No object number twice; blank entries (object 0) never count.
     n = List1->count();
     for (int i = 0; i < n; ++i) {
         const QString row = rowAt(List1, i);
@@ -93,13 +93,13 @@ void frmM7_1::cmdUpadateList_Click()
             refuse(i, row, QStringLiteral("Dublicate OBJECT number!"), QStringLiteral("!!! OBJECT - ERROR !!!"));
     }
 
-    // 6. Commit the fields into the selected row.
+    // Commit the fields into the selected row.
     selGsm = Text2->text();
     table::readInt16(Text3->text(), selObject);
     if (QListWidgetItem *item = List1->item(selIndex))
         item->setText(table::makeRow(Text1->text(), selGsm, selObject));
 
-    // 7. Keep the working file equal to the list.
+    // Keep the working file equal to the list.
     WriteTMPfile();
 }
 

@@ -17,20 +17,18 @@ void frmM7_1::List1_Click()
     const int k = List1->currentRow();
     const QString r = k >= 0 ? List1->item(k)->text() : QString();
 
-    // 1.
     Command3->setEnabled(true);
-    // 2.
     Text1->setText(table::cutPositionDigits(r));
-    // 3. The GSM field rule runs as the text is set.
+    // The GSM field rule runs as the text is set.
     selGsm = table::cutGsm(r);
     Text2->setText(selGsm);
-    // 4. So does the object field rule; a number that cannot be read leaves
+    // So does the object field rule; a number that cannot be read leaves
     // selObject as it was.
     table::readInt16(table::cutObject(r), selObject);
     Text3->setText(QString::number(selObject));
-    // 5. "3 of 12"
+    // "3 of 12"
     Label5->setText(QString::number(k + 1) + QLatin1String(" of ") + QString::number(List1->count()));
-    // 6. A newly chosen row is read from the unit, as "Read" would do.
+    // A newly chosen row is read from the unit, as "Read" would do.
     if (selIndex != k) {
         selIndex = qint16(k);
         Command2_Click();
@@ -61,13 +59,12 @@ void frmM7_1::List1_KeyUp(int keyCode)
 void frmM7_1::Text2_Change()
 {
     const QString t = Text2->text();
-    // 1. Digits (a number) or a text with an asterisk stay; anything else goes.
+    // Digits (a number) or a text with an asterisk stay; anything else goes.
     if (!table::isNumeric(t) && !t.contains(QLatin1Char('*')))
         Text2->setText(QString());
-    // 2. Nothing is kept while no row is selected.
+    // Nothing is kept while no row is selected.
     if (selIndex == -1)
         Text2->setText(QString());
-    // 3.
     Text2->setCursorPosition(int(Text2->text().size()));
 }
 
@@ -82,7 +79,6 @@ void frmM7_1::Text2_KeyPress(int)
 void frmM7_1::Text3_Change()
 {
     const QString t = Text3->text();
-    // 1.
     if (table::isNumeric(t)) {
         qint16 value = 0;
         table::readInt16(t, value);
@@ -93,13 +89,10 @@ void frmM7_1::Text3_Change()
         }
         Text3->setText(QString::number(value));
     } else {
-        // 2.
         Text3->setText(QStringLiteral("0"));
     }
-    // 3.
     if (selIndex == -1)
         Text3->setText(QStringLiteral("0"));
-    // 4.
     Text3->setCursorPosition(int(Text3->text().size()));
 }
 
