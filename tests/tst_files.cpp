@@ -8,6 +8,15 @@
 #include <QFile>
 #include <QTest>
 
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+#include <functional>
+#include <grp.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 using namespace testing;
 using namespace app;
 
@@ -27,6 +36,51 @@ void put(const QString &name, const QByteArray &bytes)
 
 const QString kSaveAs = QStringLiteral(" Save As ( temp.onf ) ! ");
 const QString kSaveTitle = QStringLiteral("Save Object File");
+
+// Runs body in a child process as an ordinary user: root may write where a
+// permission must refuse, so under root the child becomes "nobody" (65534),
+// who then owns the current directory and its files. Returns the child's
+// exit status: 0 when body returned true.
+int asOrdinaryUser(const std::function<bool()> &body)
+{
+    const bool root = ::geteuid() == 0;
+    const uid_t nobody = 65534;
+    if (root) {
+        const QStringList names = QDir().entryList(QDir::Files | QDir::Hidden) << QStringLiteral(".");
+        for (const QString &n : names)
+            if (::chown(QFile::encodeName(n).constData(), nobody, nobody) != 0)
+                return -2;
+    }
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        if (root && (::setgroups(0, nullptr) != 0 || ::setgid(nobody) != 0 || ::setuid(nobody) != 0))
+            ::_exit(3);
+        ::_exit(body() ? 0 : 1);
+    }
+    int status = 0;
+    if (pid < 0 || ::waitpid(pid, &status, 0) != pid || !WIFEXITED(status))
+        return -1;
+    return WEXITSTATUS(status);
+}
+
+// A file-size limit in this process, as a full disk would refuse writes.
+struct FileSizeLimit {
+    explicit FileSizeLimit(rlim_t bytes)
+    {
+        ::getrlimit(RLIMIT_FSIZE, &saved);
+        previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit lower = saved;
+        lower.rlim_cur = bytes;
+        ::setrlimit(RLIMIT_FSIZE, &lower);
+    }
+    ~FileSizeLimit()
+    {
+        ::setrlimit(RLIMIT_FSIZE, &saved);
+        std::signal(SIGXFSZ, previousHandler);
+    }
+    rlimit saved{};
+    void (*previousHandler)(int) = nullptr;
+};
 } // namespace
 
 class FilesTest : public ScratchCases {
@@ -97,6 +151,57 @@ private slots:
         QVERIFY(QDir().rmdir(QStringLiteral("temp.tfo")));
         // Nothing half written was left beside it.
         QCOMPARE(QDir().entryList(QDir::Files | QDir::Hidden), QStringList());
+    }
+
+    // A full disk (here a file-size limit) is reported, and neither the
+    // working file nor the objects file is cut.
+    void diskFullKeepsBothFiles()
+    {
+        WindowUnderTest w;
+        for (int i = 1; i <= 10; ++i)
+            w->List1->addItem(QStringLiteral("(%1) : 359888000001 - %2").arg(i, 4, 10, QLatin1Char('0')).arg(i));
+        const QByteArray earlier("\"(0009)\",\"359888000009\",9\r\n");
+        put(QStringLiteral("temp.tfo"), earlier);
+        put(QStringLiteral("temp.onf"), earlier + earlier);
+        const QString tooLarge = QString::fromLocal8Bit(std::strerror(EFBIG));
+        {
+            const FileSizeLimit limit(100);
+            ScriptedBoxes boxes;
+            boxes.expect(tooLarge, vbExclamation, QStringLiteral("tst_files"), vbOK);
+            QVERIFY(!w->WriteTMPfile());
+            boxes.expect(tooLarge, vbExclamation, QStringLiteral("tst_files"), vbOK)
+                .expect(kSaveAs, vbOKOnly, kSaveTitle, vbOK)
+                .expect(tooLarge, vbExclamation, QStringLiteral("tst_files"), vbOK);
+            w->cmdOFNsave_Click();
+            QVERIFY(boxes.allShown());
+        }
+        QCOMPARE(contents(QStringLiteral("temp.tfo")), earlier);
+        QCOMPARE(contents(QStringLiteral("temp.onf")), earlier + earlier);
+        QCOMPARE(QDir().entryList(QDir::Files | QDir::Hidden).size(), 2);
+    }
+
+    // What an ordinary user may and may not rewrite: a file the owner may
+    // not write (mode 0460: only the group may) is refused though the group
+    // may; a writable file in a directory that takes no new files is
+    // rewritten in place.
+    void permissionsOfAnOrdinaryUser()
+    {
+        const QByteArray earlier("\"(0009)\",\"359888000009\",9\r\n");
+        const QByteArray now("\"(0001)\",\"359888000001\",17\r\n");
+        put(QStringLiteral("temp.tfo"), earlier);
+        QVERIFY(QFile::setPermissions(QStringLiteral("temp.tfo"), QFile::ReadOwner | QFile::ReadGroup | QFile::WriteGroup));
+        const auto replace = [&] {
+            QString error;
+            return files::replaceWhole(QStringLiteral("temp.tfo"), now, error);
+        };
+        QCOMPARE(asOrdinaryUser(replace), 1);
+        QCOMPARE(contents(QStringLiteral("temp.tfo")), earlier);
+
+        QVERIFY(QFile::setPermissions(QStringLiteral("temp.tfo"), QFile::ReadOwner | QFile::WriteOwner));
+        QVERIFY(QFile::setPermissions(QStringLiteral("."), QFile::ReadOwner | QFile::ExeOwner));
+        QCOMPARE(asOrdinaryUser(replace), 0);
+        QVERIFY(QFile::setPermissions(QStringLiteral("."), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+        QCOMPARE(contents(QStringLiteral("temp.tfo")), now);
     }
 
     void directoryThatCannotBeWritten()

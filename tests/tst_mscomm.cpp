@@ -2,6 +2,7 @@
 
 #include "link/mscomm.h"
 #include "link/portfailure.h"
+#include "link/portmap.h"
 #include "testsupport.h"
 
 #include <QLockFile>
@@ -15,6 +16,26 @@ using comm::MSComm;
 class MSCommTest : public QObject {
     Q_OBJECT
 private slots:
+    // COM n is the first of ttyUSB{n-1}, ttyACM{n-1} that is present, else ttyS{n-1}.
+    void comPortsMapToDevices_data()
+    {
+        QTest::addColumn<int>("port");
+        QTest::addColumn<QStringList>("present");
+        QTest::addColumn<QString>("device");
+        const QStringList both{QStringLiteral("/dev/ttyUSB1"), QStringLiteral("/dev/ttyACM1"), QStringLiteral("/dev/ttyACM0")};
+        QTest::newRow("USB before ACM") << 2 << both << "/dev/ttyUSB1";
+        QTest::newRow("ACM without USB") << 1 << both << "/dev/ttyACM0";
+        QTest::newRow("neither") << 4 << both << "/dev/ttyS3";
+        QTest::newRow("COM 0 is no port") << 0 << both << "";
+    }
+    void comPortsMapToDevices()
+    {
+        QFETCH(int, port);
+        QFETCH(QStringList, present);
+        QFETCH(QString, device);
+        QCOMPARE(comm::unixPortName(port, [&](const QString &d) { return present.contains(d); }), device);
+    }
+
     void missingDeviceReportsPlatformText()
     {
         MSComm port([](int) { return QStringLiteral("/nonexistent/ttyUSB9"); });

@@ -22,8 +22,7 @@ private slots:
         QTest::newRow("point") << "1.5" << true << 1.5;
         QTest::newRow("leading point") << ".5" << true << 0.5;
         QTest::newRow("trailing point") << "5." << true << 5.0;
-        QTest::newRow("exponent") << "1e3" << true << 1000.0;
-        QTest::newRow("signed exponent") << "25E-1" << true << 2.5;
+        QTest::newRow("many digits") << "00000000000000000000000000000000017.25" << true << 17.25;
         QTest::newRow("empty") << "" << false << 0.0;
         QTest::newRow("blanks only") << "   " << false << 0.0;
         QTest::newRow("letter") << "88812345a" << false << 0.0;
@@ -32,11 +31,14 @@ private slots:
         QTest::newRow("two points") << "1.2.3" << false << 0.0;
         QTest::newRow("sign only") << "-" << false << 0.0;
         QTest::newRow("point only") << "." << false << 0.0;
-        QTest::newRow("bare exponent") << "1e" << false << 0.0;
+        QTest::newRow("exponent") << "1e3" << false << 0.0;
+        QTest::newRow("signed exponent") << "25E-1" << false << 0.0;
+        QTest::newRow("e in a GSM number") << "8881234e5" << false << 0.0;
         QTest::newRow("inner blank") << "12 34" << false << 0.0;
         QTest::newRow("hex") << "0x1F" << false << 0.0;
         QTest::newRow("separator") << "1,000" << false << 0.0;
-        QTest::newRow("overflow") << "1e999" << false << 0.0;
+        QTest::newRow("overflow") << QString(400, QLatin1Char('9')) << false << 0.0;
+        QTest::newRow("comma decimal") << "3,5" << false << 0.0;
     }
     void readsTheAcceptedSet()
     {

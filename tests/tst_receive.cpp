@@ -60,7 +60,16 @@ private slots:
     void dropsTextBeforeTheBracketAndOddLines()
     {
         WindowUnderTest w;
-        w->opMode = 1;
+        // A fresh window is not resynchronising: "(x(K)" is one odd line,
+        // not a status reply.
+        feed(*w, QStringLiteral("(x(K)\r\n"));
+        QCOMPARE(w->linkState, LinkState::NoLink);
+        // Its first report with an unreadable object number keeps the
+        // initial 0.
+        w->opMode = OpMode::ReadAll;
+        feed(*w, QStringLiteral("(0a0b888123455 )\r\n"));
+        QCOMPARE(rowsOf(*w), QStringList{QStringLiteral("(0001) : 359888123455 - 0")});
+        w->List1->clear();
         feed(*w, QStringLiteral("ab") + kEntry12);
         QCOMPARE(rowsOf(*w), QStringList{QStringLiteral("(0001) : 359888123456 - 12")});
 
@@ -121,10 +130,13 @@ private slots:
     {
         WindowUnderTest w;
         QStringList many;
-        for (int i = 0; i < 32767; ++i)
+        for (int i = 0; i < 32766; ++i)
             many << QString();
         w->List1->addItems(many);
         w->opMode = 1;
+        feed(*w, kEntry12);
+        QCOMPARE(w->List1->count(), 32767);
+        QCOMPARE(w->List1->item(32766)->text(), QStringLiteral("(32767) : 359888123456 - 12"));
         feed(*w, kEntry12);
         QCOMPARE(w->List1->count(), 32767);
         w->opMode = 4;
@@ -230,6 +242,20 @@ private slots:
         w->Label2->setText(QStringLiteral("State"));
         feed(*w, QStringLiteral("(ab(K)\r\n"));
         QCOMPARE(w->Label2->text(), QStringLiteral("State"));
+        // A text of exactly the cap is kept whole, one character more is cut.
+        w->lineBuffer.clear();
+        feed(*w, QString(comm::kLineBufferCap, QLatin1Char('x')));
+        QCOMPARE(w->lineBuffer.size(), comm::kLineBufferCap);
+        feed(*w, QStringLiteral("x"));
+        QVERIFY(w->lineBuffer.isEmpty());
+        // A reply that began just before the cap survives it.
+        w->opMode = 1;
+        w->List1->clear();
+        feed(*w, QString(comm::kLineBufferCap - 4, QLatin1Char('x')) + QStringLiteral("(0012888"));
+        QCOMPARE(w->lineBuffer, QStringLiteral("(0012888"));
+        feed(*w, QStringLiteral("123456 )\r\n"));
+        QCOMPARE(rowsOf(*w), QStringList{QStringLiteral("(0001) : 359888123456 - 12")});
+        w->List1->clear();
         // Many complete lines in one big event are all kept.
         w->opMode = 1;
         QString lines;
@@ -264,6 +290,16 @@ private slots:
         QVERIFY(w->isEnabled());
         QCOMPARE(w->Label5->text(), QStringLiteral("Object"));
         QVERIFY(waitFor([&] { return w->splashIfLoaded() == nullptr; }));
+
+        // An erase end and a new erase start in one event: a fresh busy
+        // window stands in front of the disabled main window.
+        feed(*w, QStringLiteral("(ERASING)\r\n"));
+        feed(*w, QStringLiteral("(ERASED)\r\n(ERASING)\r\n"));
+        QTest::qWait(50); // the closed window goes on the next turn of the loop
+        QVERIFY(!w->isEnabled());
+        QVERIFY(w->splashIfLoaded() && w->splashIfLoaded()->isVisible());
+        feed(*w, QStringLiteral("(ERASED)\r\n"));
+        QVERIFY(w->isEnabled());
     }
 
     void busyWindowClosedByHandDuringAnErase()

@@ -2,7 +2,12 @@
 
 #include "testsupport.h"
 
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QSignalSpy>
 #include <QTest>
+
+#include <clocale>
 
 using namespace testing;
 using namespace app;
@@ -29,6 +34,42 @@ void clickRow(frmM7_1 &w, int row)
 class SelectionTest : public ScratchCases {
     Q_OBJECT
 private slots:
+    void initTestCase()
+    {
+        // The suite also runs the field rules under a comma-decimal locale
+        // (CTest sets M7_COMMA_LOCALE): make sure it is really in force.
+        if (qEnvironmentVariableIsSet("M7_COMMA_LOCALE"))
+            QCOMPARE(QString::fromLatin1(std::localeconv()->decimal_point), QStringLiteral(","));
+    }
+
+    // What each field keeps of a text set into it, under every locale.
+    void fieldRulesReadTexts_data()
+    {
+        QTest::addColumn<bool>("gsmField");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("kept");
+        QTest::newRow("object 3.5 rounds up") << false << "3.5" << "4";
+        QTest::newRow("object 0.7 is 1, not 0") << false << "0.7" << "1";
+        QTest::newRow("object with sign and blanks") << false << " +17 " << "17";
+        QTest::newRow("object with an exponent") << false << "1e3" << "0";
+        QTest::newRow("gsm with an e") << true << "8881234e5" << "";
+        QTest::newRow("gsm with a sign") << true << "+88812345" << "";
+        QTest::newRow("gsm with a point") << true << "8881234.5" << "";
+        QTest::newRow("gsm with a blank") << true << " 88812345" << "";
+        QTest::newRow("gsm digits") << true << "888123456" << "888123456";
+        QTest::newRow("gsm with an asterisk") << true << "+8*" << "+8*";
+    }
+    void fieldRulesReadTexts()
+    {
+        QFETCH(bool, gsmField);
+        QFETCH(QString, text);
+        QFETCH(QString, kept);
+        WindowUnderTest w;
+        w->selIndex = 0;
+        TextBox *field = gsmField ? w->Text2 : w->Text3;
+        field->setText(text);
+        QCOMPARE(field->text(), kept);
+    }
 
     void objectFieldRule()
     {
@@ -60,6 +101,18 @@ private slots:
         QCOMPARE(w->Text3->text(), QStringLiteral("-5"));
         w->Text3->setText(QStringLiteral("2.5"));
         QCOMPARE(w->Text3->text(), QStringLiteral("2"));
+        // A pasted text longer than the field goes in cut to the room left,
+        // and the rule runs on it as on typing.
+        QGuiApplication::clipboard()->setText(QStringLiteral("12345"));
+        w->Text3->selectAll();
+        QTest::keyClick(w->Text3, Qt::Key_V, Qt::ControlModifier);
+        QCOMPARE(w->Text3->text(), QStringLiteral("1234"));
+        QGuiApplication::clipboard()->setText(QStringLiteral("777"));
+        w->Text3->setText(QStringLiteral("12"));
+        QTest::keyClick(w->Text3, Qt::Key_V, Qt::ControlModifier);
+        QCOMPARE(w->Text3->text(), QStringLiteral("1277"));
+        QTest::keyClick(w->Text3, Qt::Key_5); // full: a typed key is refused
+        QCOMPARE(w->Text3->text(), QStringLiteral("1277"));
         // Leaving an empty field gives "0".
         w->Text3->blockSignals(true);
         w->Text3->setText(QString());
@@ -108,6 +161,71 @@ private slots:
         w->Command3->setEnabled(false);
         QTest::keyClick(w->Text2, Qt::Key_Backspace);
         QVERIFY(w->Command3->isEnabled());
+    }
+
+    // Character keys count as a key press of a field; editing keys do not.
+    void keysThatEnableWrite_data()
+    {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<bool>("enables");
+        QTest::newRow("digit") << int(Qt::Key_5) << true;
+        QTest::newRow("letter") << int(Qt::Key_A) << true;
+        QTest::newRow("backspace") << int(Qt::Key_Backspace) << true;
+        QTest::newRow("left") << int(Qt::Key_Left) << false;
+        QTest::newRow("home") << int(Qt::Key_Home) << false;
+        QTest::newRow("delete") << int(Qt::Key_Delete) << false;
+    }
+    void keysThatEnableWrite()
+    {
+        QFETCH(int, key);
+        QFETCH(bool, enables);
+        WindowUnderTest w;
+        w->Frame2->setEnabled(true);
+        w->Frame3->setEnabled(true);
+        w->selIndex = 0;
+        for (TextBox *field : {w->Text2, w->Text3}) {
+            w->Command3->setEnabled(false);
+            QTest::keyClick(field, Qt::Key(key));
+            QCOMPARE(w->Command3->isEnabled(), enables);
+        }
+    }
+
+    // Keyboard and mouse choose a row once, as a click does.
+    void keyboardAndDragChooseOneRow_data()
+    {
+        QTest::addColumn<QString>("gesture");
+        QTest::addColumn<int>("row");
+        QTest::newRow("first Down after tabbing in") << "down" << 0;
+        QTest::newRow("first Up after tabbing in") << "up" << 0;
+        QTest::newRow("drag from row 2 to row 4") << "drag" << 3;
+    }
+    void keyboardAndDragChooseOneRow()
+    {
+        QFETCH(QString, gesture);
+        QFETCH(int, row);
+        WindowUnderTest w;
+        w->Frame2->setEnabled(true);
+        w->List1->addItems(twelveRows());
+        w->show();
+        QVERIFY(QTest::qWaitForWindowActive(w.w.get()));
+        QSignalSpy clicks(w->List1, &ListBox::rowClicked);
+        if (gesture == QLatin1String("drag")) {
+            QWidget *view = w->List1->viewport();
+            const auto at = [&](int r) { return w->List1->visualItemRect(w->List1->item(r)).center(); };
+            QTest::mousePress(view, Qt::LeftButton, {}, at(1));
+            QTest::mouseMove(view, at(2));
+            QTest::mouseMove(view, at(3));
+            QTest::mouseRelease(view, Qt::LeftButton, {}, at(3));
+        } else {
+            w->Text2->setFocus();
+            QTest::keyClick(w->Text2, Qt::Key_Tab);
+            QCOMPARE(QApplication::focusWidget(), w->List1);
+            QTest::keyClick(w->List1, gesture == QLatin1String("up") ? Qt::Key_Up : Qt::Key_Down);
+        }
+        QCOMPARE(clicks.count(), 1);
+        QCOMPARE(w->List1->currentRow(), row);
+        QVERIFY(w->List1->currentItem()->isSelected());
+        QCOMPARE(w->Label5->text(), QStringLiteral("%1 of 12").arg(row + 1));
     }
 
     void clickingRowsReadsNewOnes()

@@ -4,6 +4,7 @@
 #include "app/controls.h"
 #include "app/frmSplash.h"
 #include "app/msgbox.h"
+#include "link/portfailure.h"
 #include "testsupport.h"
 
 #include <QApplication>
@@ -120,10 +121,12 @@ private slots:
         QCOMPARE(w->MSComm1->CommPort(), qint16(3));
         QVERIFY(w->txtTerm->Text().isEmpty());
         // A port number without an option selects none and keeps its number.
-        design.commPort = 7;
-        WindowUnderTest w7({}, design);
-        QCOMPARE(w7->MSComm1->CommPort(), qint16(7));
-        QVERIFY(w7->Option1[1]->isChecked()); // the design's selection stays
+        for (const qint16 port : {qint16(7), qint16(0)}) {
+            design.commPort = port;
+            WindowUnderTest other({}, design);
+            QCOMPARE(other->MSComm1->CommPort(), port);
+            QVERIFY(other->Option1[1]->isChecked()); // the design's selection stays
+        }
     }
 
     void typingIsLimitedButSetTextIsNot()
@@ -172,18 +175,19 @@ private slots:
 
     void closeRequestYesEndsTheProcessAndFreesThePort()
     {
-        // The real ending, in a child process: it must exit at once with the
-        // port released, no further handler running.
+        // The real ending, in a child process with the window's own ending:
+        // it must exit at once with the port released (its lock file gone),
+        // no further handler running.
         Pty pty;
+        const QString lockFile = comm::lockFilePathFor(pty.slavePath());
         const pid_t child = ::fork();
         QVERIFY(child >= 0);
         if (child == 0) {
-            WindowUnderTest w({pty.slavePath()});
-            w->EndApplication = [port = w->MSComm1] { port->release(); std::_Exit(0); };
-            if (!connectWindow(*w))
+            frmM7_1 w([&](int) { return pty.slavePath(); });
+            if (!connectWindow(w) || !QFile::exists(lockFile))
                 ::_exit(3);
             setMsgBoxResponder([](const QString &, int, const QString &) { return int(vbYes); });
-            w->close();
+            w.close();
             ::_exit(4); // not reached when the close ended the process
         }
         int status = 0;
@@ -197,6 +201,7 @@ private slots:
         QVERIFY(done == child);
         QVERIFY(WIFEXITED(status));
         QCOMPARE(WEXITSTATUS(status), 0);
+        QVERIFY(!QFile::exists(lockFile));
         // The port is free: this process can open it now.
         WindowUnderTest w({pty.slavePath()});
         QVERIFY2(connectWindow(*w), qPrintable(w->MSComm1->lastError()));

@@ -71,21 +71,64 @@ void fitCaption(QWidget *w, int maxWidth)
 // ---------------------------------------------------------------- TextBox
 
 namespace {
-// Limits typing and pasting only: setText() is not validated by QLineEdit.
+// Limits what the user puts into the box; text the program sets passes
+// whole. An edit that makes the text too long is refused when there is no
+// room at all (a key typed into a full box), else the inserted part is cut
+// to the room left (a paste).
 class TypingLimit : public QValidator {
 public:
-    TypingLimit(int n, QObject *parent) : QValidator(parent), m_n(n) {}
-    State validate(QString &input, int &) const override
+    TypingLimit(int n, TextBox *box) : QValidator(box), m_n(n), m_box(box) {}
+    State validate(QString &input, int &pos) const override
     {
-        return input.size() <= m_n ? Acceptable : Invalid;
+        if (input.size() <= m_n || m_box->settingByProgram())
+            return Acceptable;
+        // The edit replaced the middle of the earlier text: find it.
+        const QString &before = m_box->acceptedText();
+        qsizetype head = 0;
+        while (head < before.size() && head < input.size() && before[head] == input[head])
+            ++head;
+        qsizetype tail = 0;
+        while (tail < before.size() - head && tail < input.size() - head
+               && before[before.size() - 1 - tail] == input[input.size() - 1 - tail])
+            ++tail;
+        const qsizetype kept = head + tail; // characters of the earlier text left
+        const qsizetype room = m_n - kept;
+        if (room <= 0)
+            return Invalid;
+        const QString inserted = input.mid(head, input.size() - kept).left(room);
+        input = input.left(head) + inserted + input.right(tail);
+        pos = int(head + inserted.size());
+        return Acceptable;
     }
 
 private:
     int m_n;
+    TextBox *m_box;
 };
 } // namespace
 
-TextBox::TextBox(QWidget *parent) : QLineEdit(parent) {}
+TextBox::TextBox(QWidget *parent) : QLineEdit(parent)
+{
+    connect(this, &QLineEdit::textChanged, this, [this](const QString &t) { m_accepted = t; });
+}
+
+void TextBox::setText(const QString &text)
+{
+    const bool outer = !m_byProgram;
+    m_byProgram = true;
+    QLineEdit::setText(text);
+    if (outer)
+        m_byProgram = false;
+}
+
+bool TextBox::isCharacterKey(int key, const QString &text)
+{
+    if (key == Qt::Key_Backspace)
+        return true;
+    if (key == Qt::Key_Delete)
+        return false;
+    return !text.isEmpty() && text != QLatin1String("\x7f");
+}
 
 void TextBox::setTypingMaxLength(int n)
 {
@@ -97,7 +140,7 @@ void TextBox::keyPressEvent(QKeyEvent *e)
 {
     // A character key (backspace, enter and escape included) raises the key
     // press before the text changes; the key itself is never swallowed.
-    if (!e->text().isEmpty() || e->key() == Qt::Key_Backspace)
+    if (isCharacterKey(e->key(), e->text()))
         emit keyPressed(e->key());
     QLineEdit::keyPressEvent(e);
 }
@@ -116,13 +159,21 @@ ListBox::ListBox(QWidget *parent) : QListWidget(parent)
     setSelectionMode(QAbstractItemView::SingleSelection);
     setUniformItemSizes(true);
     setSortingEnabled(false);
-    connect(this, &QListWidget::itemClicked, this, [this] { emit rowClicked(); });
 }
 
 void ListBox::keyPressEvent(QKeyEvent *e)
 {
     if (!e->isAutoRepeat() || e->key() != Qt::Key_Alt)
         emit keyDown(keyCodeOf(e->key()));
+    // Tabbing into the list makes row 1 current without highlighting it;
+    // the first arrow key then highlights row 1 rather than moving past it.
+    const bool arrow = e->key() == Qt::Key_Up || e->key() == Qt::Key_Down;
+    if (arrow && count() > 0 && selectedItems().isEmpty()
+        && (e->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+        setCurrentRow(0, QItemSelectionModel::ClearAndSelect);
+        emit rowClicked();
+        return;
+    }
     const int before = currentRow();
     QListWidget::keyPressEvent(e);
     if (currentRow() != before && currentRow() >= 0)
@@ -136,8 +187,28 @@ void ListBox::keyReleaseEvent(QKeyEvent *e)
     QListWidget::keyReleaseEvent(e);
 }
 
+void ListBox::mousePressEvent(QMouseEvent *e)
+{
+    m_pressedOnRow = e->button() == Qt::LeftButton && itemAt(e->position().toPoint()) != nullptr;
+    QListWidget::mousePressEvent(e);
+}
+
+// A click on a row selects it, also when the mouse was dragged to another
+// row before its release: the row that ends highlighted is the one chosen.
+void ListBox::mouseReleaseEvent(QMouseEvent *e)
+{
+    QListWidget::mouseReleaseEvent(e);
+    if (e->button() != Qt::LeftButton || !m_pressedOnRow)
+        return;
+    m_pressedOnRow = false;
+    if (QListWidgetItem *current = currentItem(); current && current->isSelected())
+        emit rowClicked();
+}
+
 void ListBox::mouseDoubleClickEvent(QMouseEvent *e)
 {
+    // The second press of a double click: its release is no further click.
+    m_pressedOnRow = false;
     QListWidget::mouseDoubleClickEvent(e);
     emit dblClicked();
 }

@@ -30,12 +30,25 @@ void fitCaption(QWidget *w, int maxWidth);
 
 // A one-line text box. Its maximum length limits what the user types or
 // pastes, never the text the program sets: a field rule must see the whole
-// text it was given (QLineEdit::setMaxLength would cut it first).
+// text it was given (QLineEdit::setMaxLength would cut it first). A key
+// typed into a full box is refused; a pasted or dropped text is inserted cut
+// to the room that is left, as a platform edit box does.
 class TextBox : public QLineEdit {
     Q_OBJECT
 public:
     explicit TextBox(QWidget *parent = nullptr);
     void setTypingMaxLength(int n);
+    // Sets the text as the program does: never cut. (Hides QLineEdit's
+    // setText so that the typing limit can tell the two apart.)
+    void setText(const QString &text);
+    bool settingByProgram() const { return m_byProgram; }
+    // The text before the edit that is being checked.
+    const QString &acceptedText() const { return m_accepted; }
+
+    // Whether a key counts as a key press of the box: a character key,
+    // Backspace, Enter and Escape do; Delete, the arrows, Home, End and the
+    // other editing and function keys do not.
+    static bool isCharacterKey(int key, const QString &text);
 
 signals:
     // A character key is about to go into the box (before it is inserted).
@@ -49,11 +62,16 @@ protected:
 
 private:
     int m_maxLength = 0;
+    bool m_byProgram = false;
+    QString m_accepted;
 };
 
 // The entry list. rowClicked is raised once for each mouse click on a row
-// (also on the row already current) and once for each keyboard move to
-// another row; code that changes the current row raises nothing.
+// (also on the row already current; a press on one row and a release on
+// another after dragging raise it once, for the row that ends highlighted)
+// and once for each keyboard move to another row; with no row highlighted
+// the first arrow key highlights row 1. Code that changes the current row
+// raises nothing.
 class ListBox : public QListWidget {
     Q_OBJECT
 public:
@@ -68,7 +86,12 @@ signals:
 protected:
     void keyPressEvent(QKeyEvent *e) override;
     void keyReleaseEvent(QKeyEvent *e) override;
+    void mousePressEvent(QMouseEvent *e) override;
+    void mouseReleaseEvent(QMouseEvent *e) override;
     void mouseDoubleClickEvent(QMouseEvent *e) override;
+
+private:
+    bool m_pressedOnRow = false; // a left press on a row awaits its release
 };
 
 // A picture that can be clicked: the lamps.

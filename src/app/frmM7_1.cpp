@@ -296,6 +296,9 @@ frmSplash *frmM7_1::splashIfLoaded() const
 // The busy window's unload step.
 void frmM7_1::SplashUnload()
 {
+    // The closed window is deleted on the next turn of the event loop; an
+    // erase that starts before then gets a fresh one.
+    m_splash = nullptr;
     Label5->setText(QStringLiteral("Object"));
     setEnabled(true);
 }

@@ -67,12 +67,23 @@ bool replaceWhole(const QString &path, const QByteArray &bytes, QString &error)
     }
 
     QSaveFile out(path);
+    // Where the directory cannot be written but the file can, the file is
+    // rewritten in place rather than refused; a failure is still reported.
+    out.setDirectWriteFallback(true);
     if (!out.open(QIODevice::WriteOnly)) {
         error = out.errorString();
         return false;
     }
-    if (out.write(bytes) != bytes.size()) {
-        error = out.errorString();
+    // A small file stays in the write buffer until commit(), and Qt 6.4's
+    // commit() does not report a failed flush (a full disk, a file-size
+    // limit): flush first and check it, so that a cut file never takes the
+    // place of the earlier one.
+    errno = 0;
+    if (out.write(bytes) != bytes.size() || !out.flush()) {
+        // Qt 6.4 gives "Unknown error" for a failed flush: the system's own
+        // text ("No space left on device", "File too large") says more.
+        const int code = errno;
+        error = code != 0 ? systemError(code) : out.errorString();
         out.cancelWriting();
         return false;
     }

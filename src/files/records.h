@@ -26,7 +26,10 @@ QByteArray recordsOf(const QStringList &rows);
 // the file is either the earlier one or the new one, never a mixture. A
 // file marked read-only (no write permission for anybody) is refused even
 // where the user could override it. On failure returns false with the
-// platform's text in error, and the earlier file is as it was.
+// platform's text in error, and the earlier file is as it was. In a
+// directory that cannot be written, a file that can be written is
+// rewritten in place instead (a failure half-way is then reported too, but
+// cannot keep the earlier bytes).
 bool replaceWhole(const QString &path, const QByteArray &bytes, QString &error);
 
 // Gives `from` the name `to` in one step, replacing an existing `to`.

@@ -63,7 +63,9 @@ void frmM7_1::Command3_Click()
     if (linkState != LinkState::Ready)
         return;
     Check1->setChecked(false);
-    if (selIndex < 0)
+    // No selection, or one the list no longer holds (a read refilled it with
+    // fewer rows): the update checked nothing, so nothing is sent.
+    if (selIndex < 0 || selIndex >= List1->count())
         return;
     showStatusLamp(Lamp::Writing);
     Label2->setText(QStringLiteral("Writing ..."));

@@ -31,11 +31,18 @@ void frmM7_1::imgConnected_Click()
 void frmM7_1::ConnectionToggle(bool clickedNotConnected)
 {
     // Open a closed port, close an open one; a failure is the one thing shown.
-    const bool ok = MSComm1->setPortOpen(!MSComm1->PortOpen());
+    const bool wasOpen = MSComm1->PortOpen();
+    const bool ok = MSComm1->setPortOpen(!wasOpen);
     if (!ok)
         MsgBox(MSComm1->lastError(), vbExclamation, appTitle());
     // Act by what the port says now and which lamp was clicked.
     const bool open = MSComm1->PortOpen();
+    if (open && !wasOpen) {
+        // Bytes of an earlier connection (a line cut off when the cable was
+        // pulled) can never belong to a reply of this one.
+        lineBuffer.clear();
+        lineBufferFlooded = false;
+    }
     if (clickedNotConnected) {
         if (open)
             ConnectedSequence(true);

@@ -60,7 +60,13 @@ bool ReplyCutter::capRest(QString &rest)
 {
     if (rest.size() <= kLineBufferCap)
         return false;
-    rest.clear();
+    // A reply may have begun just before the cap: keep the text from the
+    // last "(" on, when that is short enough to be one.
+    const qsizetype open = rest.lastIndexOf(QLatin1Char('('));
+    if (open >= 0 && rest.size() - open <= kLineBufferCap)
+        rest.remove(0, open);
+    else
+        rest.clear();
     return true;
 }
 

@@ -57,7 +57,8 @@ public:
     static bool next(const QString &buffer, qsizetype from, bool resync, QString &line, qsizetype &next);
 
     // Bounds the text that waits for its terminator: when it is longer than
-    // kLineBufferCap it is dropped, and true is returned (resynchronise).
+    // kLineBufferCap it is dropped up to its last "(" (a reply that may have
+    // begun there is kept), and true is returned (resynchronise).
     static bool capRest(QString &rest);
 };
 

@@ -1,7 +1,8 @@
 #include "table/numbers.h"
 
+#include <algorithm>
+#include <charconv>
 #include <cmath>
-#include <cstdlib>
 
 namespace table {
 
@@ -31,27 +32,28 @@ std::optional<double> readNumber(const QString &text)
         else
             break;
     }
-    if (digits == 0)
-        return std::nullopt;
-    if (i < e && (text[i] == QLatin1Char('e') || text[i] == QLatin1Char('E'))) {
-        ++i;
-        if (i < e && (text[i] == QLatin1Char('+') || text[i] == QLatin1Char('-')))
-            ++i;
-        int expDigits = 0;
-        for (; i < e && isDigit(text[i]); ++i)
-            ++expDigits;
-        if (expDigits == 0)
-            return std::nullopt;
-    }
-    if (i != e)
+    if (digits == 0 || i != e)
         return std::nullopt;
 
-    // Only ASCII is left between b and e: strtod reads it exactly.
+    // Only ASCII digits, one point and a sign are left between b and e. They
+    // are converted without the C library's locale: under a comma-decimal
+    // locale strtod would stop at the point ("3.5" would read as 3).
     const QByteArray ascii = text.mid(b, e - b).toLatin1();
-    const double v = std::strtod(ascii.constData(), nullptr);
-    if (!std::isfinite(v))
+    const char *first = ascii.constData();
+    const char *last = first + ascii.size();
+    const bool negative = *first == '-';
+    if (*first == '+' || *first == '-')
+        ++first;
+    double v = 0;
+    const std::from_chars_result r = std::from_chars(first, last, v, std::chars_format::fixed);
+    if (r.ec != std::errc() || r.ptr != last || !std::isfinite(v))
         return std::nullopt;
-    return v;
+    return negative ? -v : v;
+}
+
+bool isDigits(const QString &text)
+{
+    return !text.isEmpty() && std::all_of(text.begin(), text.end(), isDigit);
 }
 
 bool readInt16(const QString &text, qint16 &target)

@@ -8,11 +8,11 @@
 //   an optional sign "+" or "-",
 //   digits with at most one decimal point, at least one digit in all
 //     ("17", "0017", "1.5", ".5", "5."),
-//   an optional exponent: "e" or "E", an optional sign, one or more digits
-//     ("1e3", "2.5E-1"),
 // and its value is finite. Nothing else reads as a number: not the empty
-// text, not a text of blanks, not a text with a letter (other than the
-// exponent's e) or an asterisk, not a thousands separator, not "0x1F".
+// text, not a text of blanks, not a text with any letter ("e" included: a
+// mistyped "8881234e5" is no GSM number), not an asterisk, not a thousands
+// separator, not "0x1F". The decimal mark is always the point, whatever the
+// desktop's locale.
 
 #include <QString>
 #include <optional>
@@ -23,6 +23,10 @@ namespace table {
 std::optional<double> readNumber(const QString &text);
 
 inline bool isNumeric(const QString &text) { return readNumber(text).has_value(); }
+
+// True for a text of one or more ASCII digits and nothing else: the only
+// GSM number the GSM field keeps (no sign, point or blank).
+bool isDigits(const QString &text);
 
 // Reads the text as a 16-bit signed integer: the number rounded to the
 // nearest whole number, a half to the even neighbour (2.5 gives 2, 3.5

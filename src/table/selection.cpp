@@ -59,8 +59,9 @@ void frmM7_1::List1_KeyUp(int keyCode)
 void frmM7_1::Text2_Change()
 {
     const QString t = Text2->text();
-    // Digits (a number) or a text with an asterisk stay; anything else goes.
-    if (!table::isNumeric(t) && !t.contains(QLatin1Char('*')))
+    // Digits or a text with an asterisk stay; anything else goes. A sign, a
+    // point or a blank would reach the unit as part of a GSM number.
+    if (!table::isDigits(t) && !t.contains(QLatin1Char('*')))
         Text2->setText(QString());
     // Nothing is kept while no row is selected.
     if (selIndex == -1)
