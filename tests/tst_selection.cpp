@@ -118,7 +118,7 @@ private slots:
         w->List1->addItems(twelveRows());
         w->show();
         QVERIFY(QTest::qWaitForWindowExposed(w.w.get()));
-        w->linkState = 1;
+        w->linkState = LinkState::Ready;
 
         // The first selection after a reset: the rules still see no row.
         w->Command3->setEnabled(false);
@@ -132,11 +132,11 @@ private slots:
         QCOMPARE(w->selObject, qint16(70));
         QCOMPARE(w->Label5->text(), QStringLiteral("7 of 12"));
         QVERIFY(w->Command3->isEnabled());
-        QCOMPARE(w->opMode, qint16(2));
-        QCOMPARE(w->linkState, qint16(2));
+        QCOMPARE(w->opMode, OpMode::ReadOne);
+        QCOMPARE(w->linkState, LinkState::ReadSent);
 
         // The same row again only fills the fields; nothing goes out.
-        w->linkState = 1;
+        w->linkState = LinkState::Ready;
         clickRow(*w, 6);
         QCOMPARE(w->Text2->text(), QStringLiteral("888123407"));
         QCOMPARE(w->Text3->text(), QStringLiteral("70"));
@@ -151,7 +151,7 @@ private slots:
         QCOMPARE(w->selIndex, qint16(7));
 
         // Another mouse click sends one frame, not two.
-        w->linkState = 1;
+        w->linkState = LinkState::Ready;
         clickRow(*w, 2);
         QCOMPARE(pty.read(8), QByteArray("[r0002]\r"));
         QVERIFY(pty.drain().isEmpty());

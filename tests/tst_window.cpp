@@ -40,7 +40,7 @@ private slots:
         QCOMPARE(w->minimumSize(), w->maximumSize());
         QVERIFY(!w->windowIcon().pixmap(32, 32).isNull());
         QVERIFY(!w->connectedLampShown());
-        QCOMPARE(w->statusLampShown(), 3);
+        QCOMPARE(w->statusLampShown(), Lamp::Idle);
         QVERIFY(w->Option1[1]->isChecked());
         QCOMPARE(w->MSComm1->CommPort(), qint16(1));
         QVERIFY(!w->MSComm1->PortOpen());
@@ -74,8 +74,8 @@ private slots:
 
         // State after the load sequence; the tick counters are untouched.
         QCOMPARE(w->selIndex, qint16(-1));
-        QCOMPARE(w->opMode, qint16(0));
-        QCOMPARE(w->linkState, qint16(0));
+        QCOMPARE(w->opMode, OpMode::Idle);
+        QCOMPARE(w->linkState, LinkState::NoLink);
         QCOMPARE(w->keyHeld, vbFalse);
         QCOMPARE(w->replyTicks, qint16(0));
         QCOMPARE(w->infoTicks, qint16(0));
@@ -215,14 +215,14 @@ private slots:
     void statusLampsOverlap()
     {
         WindowUnderTest w;
-        w->showStatusLamp(1);
-        QCOMPARE(w->statusLampShown(), 1);
-        w->showStatusLamp(3);
-        QCOMPARE(w->statusLampShown(), 3);
-        w->showStatusLamp(3);
-        QCOMPARE(w->statusLampShown(), 3);
-        w->showStatusLamp(0);
-        QCOMPARE(w->statusLampShown(), 0);
+        w->showStatusLamp(Lamp::Reading);
+        QCOMPARE(w->statusLampShown(), Lamp::Reading);
+        w->showStatusLamp(Lamp::Idle);
+        QCOMPARE(w->statusLampShown(), Lamp::Idle);
+        w->showStatusLamp(Lamp::Idle);
+        QCOMPARE(w->statusLampShown(), Lamp::Idle);
+        w->showStatusLamp(Lamp::Ready);
+        QCOMPARE(w->statusLampShown(), Lamp::Ready);
     }
 
     void busyWindowUnloadGivesTheWindowBack()

@@ -39,7 +39,7 @@ bool fillWithSample(app::frmM7_1 &w, int master)
         return false;
     QElapsedTimer t;
     t.start();
-    while (w.linkState != 1 && t.elapsed() < 3000)
+    while (w.linkState != app::LinkState::Ready && t.elapsed() < 3000)
         QApplication::processEvents(QEventLoop::AllEvents, 10);
     w.Check1->setChecked(true);
     w.Command2_Click();
@@ -56,7 +56,7 @@ bool fillWithSample(app::frmM7_1 &w, int master)
     if (::write(master, bytes.constData(), size_t(bytes.size())) != bytes.size())
         return false;
     t.restart();
-    while ((w.List1->count() < 12 || w.opMode != 0) && t.elapsed() < 3000)
+    while ((w.List1->count() < 12 || w.opMode != app::OpMode::Idle) && t.elapsed() < 3000)
         QApplication::processEvents(QEventLoop::AllEvents, 10);
     w.List1->setCurrentRow(3);
     w.selIndex = 3; // the fields are filled without asking the unit again
