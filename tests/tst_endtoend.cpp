@@ -17,9 +17,15 @@ namespace {
 
 // A unit on a pseudo-terminal and a window whose COM 1 is that unit, connected
 // and told "ready" by the unit's start-up notice.
+m7sim::Options withHello(m7sim::Options o)
+{
+    o.hello = true;
+    return o;
+}
+
 struct Bench {
-    explicit Bench(m7sim::Options o = {})
-        : unit((o.hello = true, o)), w(QStringList{})
+    explicit Bench(const m7sim::Options &o = {})
+        : unit(withHello(o)), w(QStringList{})
     {
         QVERIFY(unit.start());
         w.devices = QStringList{unit.slavePath()};
@@ -96,7 +102,7 @@ private slots:
 
         // Selecting it reads that one position; the reply fills the fields.
         b.w->show();
-        QVERIFY(QTest::qWaitForWindowExposed(b.w.w.get()));
+        QVERIFY(QTest::qWaitForWindowExposed(b.w.get()));
         const QRect r = b.w->List1->visualItemRect(b.w->List1->item(row));
         QTest::mouseClick(b.w->List1->viewport(), Qt::LeftButton, {}, r.center());
         QVERIFY(waitFor([&] { return b.w->linkState == LinkState::Ready; }));
@@ -244,10 +250,7 @@ private slots:
         QVERIFY(!b.w->Frame3->isEnabled());
         QCOMPARE(b.w->List1->count(), 300);
 
-        const double before = processCpuSeconds();
-        QTest::qWait(2000);
-        const double used = processCpuSeconds() - before;
-        QVERIFY2(used < 0.2, qPrintable(QStringLiteral("%1 s of CPU in 2 s").arg(used)));
+        QVERIFY(staysIdle());
 
         // The unit is back on a new pseudo-terminal: connect and read again.
         QVERIFY(b.unit.reopen());

@@ -34,7 +34,7 @@ private slots:
     {
         WindowUnderTest w;
         w->show();
-        QVERIFY(QTest::qWaitForWindowActive(w.w.get()));
+        QVERIFY(QTest::qWaitForWindowActive(w.get()));
         w->Frame2->setEnabled(true);
         w->selIndex = 0;
         w->Text3->setFocus();
@@ -117,7 +117,7 @@ private slots:
         QVERIFY(connectWindow(*w));
         w->List1->addItems(twelveRows());
         w->show();
-        QVERIFY(QTest::qWaitForWindowExposed(w.w.get()));
+        QVERIFY(QTest::qWaitForWindowExposed(w.get()));
         w->linkState = LinkState::Ready;
 
         // The first selection after a reset: the rules still see no row.
@@ -180,7 +180,7 @@ private slots:
         WindowUnderTest w({pty.slavePath()});
         w->List1->addItems(twelveRows());
         w->show();
-        QVERIFY(QTest::qWaitForWindowExposed(w.w.get()));
+        QVERIFY(QTest::qWaitForWindowExposed(w.get()));
         const QPoint at = w->List1->visualItemRect(w->List1->item(0)).center();
 
         // Port closed: nothing.

@@ -33,7 +33,7 @@ private slots:
         ScriptedBoxes boxes; // start-up shows no box
         WindowUnderTest w;
         w->show();
-        QVERIFY(QTest::qWaitForWindowExposed(w.w.get()));
+        QVERIFY(QTest::qWaitForWindowExposed(w.get()));
 
         QCOMPARE(w->windowTitle(), QStringLiteral("Programmer for GSM-M7/1 - ver.1.0"));
         QCOMPARE(w->size(), QSize(436, 343));
@@ -90,7 +90,7 @@ private slots:
         // (Of the option buttons only the selected one is a tab stop, as in
         // any group of option buttons; the chain keeps them in order.)
         QList<QWidget *> chain;
-        for (QWidget *x = w->nextInFocusChain(); x != w.w.get(); x = x->nextInFocusChain())
+        for (QWidget *x = w->nextInFocusChain(); x != w.get(); x = x->nextInFocusChain())
             chain << x;
         for (size_t i = 1; i < std::size(order); ++i)
             QVERIFY2(chain.indexOf(order[i - 1]) < chain.indexOf(order[i]), qPrintable(order[i]->objectName()));

@@ -11,6 +11,7 @@
 
 #include "app/controls.h"
 #include "app/frmM7_1.h"
+#include "m7pty.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -23,8 +24,6 @@
 #include <QTemporaryDir>
 #include <cstdio>
 #include <cstdlib>
-#include <fcntl.h>
-#include <termios.h>
 #include <unistd.h>
 
 namespace {
@@ -89,17 +88,12 @@ int main(int argc, char *argv[])
     QString device;
     int master = -1;
     if (sample) {
-        master = ::posix_openpt(O_RDWR | O_NOCTTY);
-        if (master < 0 || ::grantpt(master) != 0 || ::unlockpt(master) != 0)
+        QString error;
+        master = m7pty::openMaster(device, error);
+        if (master < 0) {
+            std::fprintf(stderr, "m7shot: %s\n", qPrintable(error));
             return 1;
-        device = QString::fromLocal8Bit(::ptsname(master));
-        const int s = ::open(::ptsname(master), O_RDWR | O_NOCTTY);
-        termios t{};
-        ::tcgetattr(s, &t);
-        ::cfmakeraw(&t);
-        ::tcsetattr(s, TCSANOW, &t);
-        ::close(s);
-        ::fcntl(master, F_SETFL, O_NONBLOCK);
+        }
     }
 
     app::frmM7_1 window([&](int n) { return n == 1 ? device : QString(); });
