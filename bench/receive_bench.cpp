@@ -47,14 +47,14 @@ int main(int argc, char *argv[])
     double best = 1e9;
     for (int round = 0; round < 5; ++round) {
         w.List1->clear();
-        w.opMode = 1;
-        w.linkState = 2;
+        w.opMode = app::OpMode::ReadAll;
+        w.linkState = app::LinkState::ReadSent;
         const double start = cpuSeconds();
         for (const QString &p : pieces)
             w.ProcessReceived(*w.txtTerm, p);
         QApplication::processEvents(); // the list lays its rows out
         const double used = cpuSeconds() - start;
-        if (w.List1->count() != kReports || w.opMode != 0) {
+        if (w.List1->count() != kReports || w.opMode != app::OpMode::Idle) {
             std::fprintf(stderr, "receive_bench: %d rows, opMode %d\n", w.List1->count(), int(w.opMode));
             return 1;
         }

@@ -88,7 +88,7 @@ void connectToUnit(app::frmM7_1 &w)
     w.imgNotConnected_Click();
     if (!w.MSComm1->PortOpen())
         fail("the port did not open");
-    if (!waitFor(w, [&] { return w.linkState == 1; }, 5000))
+    if (!waitFor(w, [&] { return w.linkState == app::LinkState::Ready; }, 5000))
         fail("no start-up notice from the unit within 5 s");
 }
 
@@ -103,7 +103,11 @@ long long readAll(app::frmM7_1 &w)
     const long long start = bench::monotonicNs();
     w.Command2_Click();
     const bool ok = waitFor(
-        w, [&] { return w.linkState == 1 && w.opMode == 0 && w.List1->count() == kRows; }, 10000, &end);
+        w,
+        [&] {
+            return w.linkState == app::LinkState::Ready && w.opMode == app::OpMode::Idle && w.List1->count() == kRows;
+        },
+        10000, &end);
     if (!ok) {
         std::fprintf(stderr, "window_bench: read incomplete: %d rows, linkState %d, opMode %d\n", w.List1->count(),
                      int(w.linkState), int(w.opMode));

@@ -220,13 +220,13 @@ private slots:
         w->List1_Click();
         w->Text2->setText(QStringLiteral("888123456"));
         w->Text3->setText(QStringLiteral("17"));
-        w->linkState = 1;
+        w->linkState = LinkState::Ready;
         w->Check1->setChecked(true);
         w->Command3_Click();
         QCOMPARE(pty.read(21), QByteArray("[w00110017888123456]\r"));
-        QCOMPARE(w->opMode, qint16(3));
-        QCOMPARE(w->linkState, qint16(3));
-        QCOMPARE(w->statusLampShown(), 2);
+        QCOMPARE(w->opMode, OpMode::Write);
+        QCOMPARE(w->linkState, LinkState::WriteSent);
+        QCOMPARE(w->statusLampShown(), Lamp::Writing);
         QCOMPARE(w->Label2->text(), QStringLiteral("Writing ..."));
         QVERIFY(!w->Command3->isEnabled());
         QVERIFY(!w->Check1->isChecked());
@@ -238,24 +238,24 @@ private slots:
         QVERIFY(pty.drain().isEmpty());
 
         // A blank entry at position 3; object 5 as 0005.
-        w->linkState = 1;
+        w->linkState = LinkState::Ready;
         w->selIndex = 2;
         w->List1->setCurrentRow(2);
         w->List1_Click();
         w->Command3_Click();
         QCOMPARE(pty.read(21), QByteArray("[w00020000*********]\r"));
-        w->linkState = 1;
+        w->linkState = LinkState::Ready;
         w->Text2->setText(QStringLiteral("888000333"));
         w->Text3->setText(QStringLiteral("5"));
         w->Command3_Click();
         QCOMPARE(pty.read(21), QByteArray("[w00020005888000333]\r"));
-        w->linkState = 1;
+        w->linkState = LinkState::Ready;
         w->Text3->setText(QStringLiteral("7999"));
         w->Command3_Click();
         QCOMPARE(pty.read(21), QByteArray("[w00027999888000333]\r"));
 
         // A duplicate: the frame carries the row's own values put back.
-        w->linkState = 1;
+        w->linkState = LinkState::Ready;
         w->Text2->setText(QStringLiteral("888123456"));
         {
             ScriptedBoxes boxes;
@@ -273,7 +273,7 @@ private slots:
         QVERIFY(connectWindow(*w));
         select(*w, 0);
         w->Text3->setText(QStringLiteral("12"));
-        w->linkState = 0;
+        w->linkState = LinkState::NoLink;
         w->Check1->setChecked(true);
         w->Command3->setEnabled(true);
         const int lamp = w->statusLampShown();
@@ -284,18 +284,18 @@ private slots:
         QVERIFY(w->Check1->isChecked());
         QVERIFY(w->Command3->isEnabled());
         QCOMPARE(w->statusLampShown(), lamp);
-        QCOMPARE(w->linkState, qint16(0));
+        QCOMPARE(w->linkState, LinkState::NoLink);
 
         // Ready but nothing selected: the box "Read All" is cleared, nothing else.
         w->selIndex = -1;
-        w->linkState = 1;
+        w->linkState = LinkState::Ready;
         w->Label2->setText(QStringLiteral("Ready..."));
         w->Command3_Click();
         QVERIFY(!w->Check1->isChecked());
         QVERIFY(pty.drain().isEmpty());
         QCOMPARE(w->Label2->text(), QStringLiteral("Ready..."));
-        QCOMPARE(w->linkState, qint16(1));
-        QCOMPARE(w->opMode, qint16(0));
+        QCOMPARE(w->linkState, LinkState::Ready);
+        QCOMPARE(w->opMode, OpMode::Idle);
     }
 };
 

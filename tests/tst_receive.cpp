@@ -29,7 +29,7 @@ private slots:
     void cutsReplyLinesAcrossAndWithinEvents()
     {
         WindowUnderTest w;
-        w->opMode = 1;
+        w->opMode = OpMode::ReadAll;
         w->replyTicks = 7;
         // A reply split over two events is acted on when complete, once.
         feed(*w, QStringLiteral("(0012888"));
@@ -38,7 +38,7 @@ private slots:
         feed(*w, QStringLiteral("123456 )\r\n"));
         QCOMPARE(rowsOf(*w), QStringList{QStringLiteral("(0001) : 359888123456 - 12")});
         QCOMPARE(w->replyTicks, qint16(0));
-        QCOMPARE(w->statusLampShown(), 1);
+        QCOMPARE(w->statusLampShown(), Lamp::Reading);
         // The LF put behind the received CR stays, to be dropped later.
         QCOMPARE(w->lineBuffer, QStringLiteral("\n"));
 
@@ -46,13 +46,13 @@ private slots:
         feed(*w, QStringLiteral("(0013888123457 )\r\n(K)\r\n"));
         QCOMPARE(w->List1->count(), 2);
         QCOMPARE(w->Label2->text(), QStringLiteral("Ready..."));
-        QCOMPARE(w->opMode, qint16(0));
+        QCOMPARE(w->opMode, OpMode::Idle);
         // Now idle: a report changes nothing but the tick count.
         w->replyTicks = 5;
         feed(*w, kEntry12);
         QCOMPARE(w->List1->count(), 2);
         QCOMPARE(w->replyTicks, qint16(0));
-        w->opMode = 3;
+        w->opMode = OpMode::Write;
         feed(*w, kEntry12);
         QCOMPARE(w->List1->count(), 2);
     }
@@ -101,7 +101,7 @@ private slots:
     void readsTheWholeTableWithBlanksAndDots()
     {
         WindowUnderTest w;
-        w->opMode = 1;
+        w->opMode = OpMode::ReadAll;
         w->Label2->setText(QStringLiteral("Reading "));
         QString text;
         for (int i = 1; i <= 40; ++i)
@@ -133,13 +133,13 @@ private slots:
         for (int i = 0; i < 32766; ++i)
             many << QString();
         w->List1->addItems(many);
-        w->opMode = 1;
+        w->opMode = OpMode::ReadAll;
         feed(*w, kEntry12);
         QCOMPARE(w->List1->count(), 32767);
         QCOMPARE(w->List1->item(32766)->text(), QStringLiteral("(32767) : 359888123456 - 12"));
         feed(*w, kEntry12);
         QCOMPARE(w->List1->count(), 32767);
-        w->opMode = 4;
+        w->opMode = OpMode::Erase;
         feed(*w, kEntry12);
         QCOMPARE(w->List1->count(), 32767);
         QCOMPARE(w->splash()->Label1->text(), QStringLiteral(" DELETE POSITION : (32767)"));
@@ -149,11 +149,11 @@ private slots:
     {
         WindowUnderTest w;
         w->selIndex = 4;
-        w->opMode = 2;
+        w->opMode = OpMode::ReadOne;
         feed(*w, QStringLiteral("(0017888999111 )\r\n"));
         QCOMPARE(w->Text2->text(), QStringLiteral("888999111"));
         QCOMPARE(w->Text3->text(), QStringLiteral("17"));
-        QCOMPARE(w->statusLampShown(), 1);
+        QCOMPARE(w->statusLampShown(), Lamp::Reading);
         QCOMPARE(w->List1->count(), 0);
         feed(*w, QStringLiteral("(0017888*99111 )\r\n"));
         QCOMPARE(w->Text2->text(), QStringLiteral("*********"));
@@ -171,24 +171,24 @@ private slots:
     {
         WindowUnderTest w;
         w->List1->setEnabled(false);
-        w->opMode = 2;
-        w->linkState = 2;
+        w->opMode = OpMode::ReadOne;
+        w->linkState = LinkState::ReadSent;
         feed(*w, QStringLiteral("(K)\r\n"));
         QVERIFY(w->List1->isEnabled());
         QCOMPARE(w->Label2->text(), QStringLiteral("Ready..."));
-        QCOMPARE(w->statusLampShown(), 0);
-        QCOMPARE(w->opMode, qint16(0));
-        QCOMPARE(w->linkState, qint16(1));
+        QCOMPARE(w->statusLampShown(), Lamp::Ready);
+        QCOMPARE(w->opMode, OpMode::Idle);
+        QCOMPARE(w->linkState, LinkState::Ready);
         feed(*w, QStringLiteral("(R)\r\n"));
         QCOMPARE(w->Label2->text(), QStringLiteral("RESET..."));
-        QCOMPARE(w->statusLampShown(), 3);
-        QCOMPARE(w->linkState, qint16(1));
+        QCOMPARE(w->statusLampShown(), Lamp::Idle);
+        QCOMPARE(w->linkState, LinkState::Ready);
         feed(*w, QStringLiteral("(S)\r\n"));
         QCOMPARE(w->Label2->text(), QStringLiteral("Starting..."));
-        QCOMPARE(w->statusLampShown(), 3);
+        QCOMPARE(w->statusLampShown(), Lamp::Idle);
         feed(*w, QStringLiteral("(r)\r\n"));
         QCOMPARE(w->Label2->text(), QStringLiteral("Ready..."));
-        QCOMPARE(w->statusLampShown(), 0);
+        QCOMPARE(w->statusLampShown(), Lamp::Ready);
 
         w->infoTicks = 9;
         const QString info1 = QStringLiteral("(GSM-M7/1 fw 2.14 sn 004512)");
@@ -257,7 +257,7 @@ private slots:
         QCOMPARE(rowsOf(*w), QStringList{QStringLiteral("(0001) : 359888123456 - 12")});
         w->List1->clear();
         // Many complete lines in one big event are all kept.
-        w->opMode = 1;
+        w->opMode = OpMode::ReadAll;
         QString lines;
         for (int i = 0; i < 5000; ++i)
             lines += kEntry12;
@@ -272,7 +272,7 @@ private slots:
         w->List1->addItem(QStringLiteral("(0001) : 359888123456 - 17"));
         w->Label5->setText(QStringLiteral("1 of 1"));
         feed(*w, QStringLiteral("(ERASING)\r\n"));
-        QCOMPARE(w->opMode, qint16(4));
+        QCOMPARE(w->opMode, OpMode::Erase);
         QCOMPARE(w->List1->count(), 0);
         QVERIFY(!w->isEnabled());
         QVERIFY(w->splashIfLoaded() && w->splashIfLoaded()->isVisible());
@@ -286,7 +286,7 @@ private slots:
         feed(*w, QStringLiteral("(00128881*3456 )\r\n"));
         QCOMPARE(w->List1->item(3)->text(), QStringLiteral("(0004) : 3598881*3456 - 12"));
         feed(*w, QStringLiteral("(ERASED)\r\n"));
-        QCOMPARE(w->opMode, qint16(0));
+        QCOMPARE(w->opMode, OpMode::Idle);
         QVERIFY(w->isEnabled());
         QCOMPARE(w->Label5->text(), QStringLiteral("Object"));
         QVERIFY(waitFor([&] { return w->splashIfLoaded() == nullptr; }));
@@ -309,7 +309,7 @@ private slots:
         feed(*w, QStringLiteral("(ERASING)\r\n"));
         w->splashIfLoaded()->close();
         QVERIFY(w->isEnabled());
-        QCOMPARE(w->opMode, qint16(4));
+        QCOMPARE(w->opMode, OpMode::Erase);
         QVERIFY(waitFor([&] { return w->splashIfLoaded() == nullptr; }));
         // Later progress goes to a busy window that is not shown again.
         feed(*w, QStringLiteral("(0000*********" " )\r\n"));

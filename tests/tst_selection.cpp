@@ -75,7 +75,7 @@ private slots:
     {
         WindowUnderTest w;
         w->show();
-        QVERIFY(QTest::qWaitForWindowActive(w.w.get()));
+        QVERIFY(QTest::qWaitForWindowActive(w.get()));
         w->Frame2->setEnabled(true);
         w->selIndex = 0;
         w->Text3->setFocus();
@@ -207,7 +207,7 @@ private slots:
         w->Frame2->setEnabled(true);
         w->List1->addItems(twelveRows());
         w->show();
-        QVERIFY(QTest::qWaitForWindowActive(w.w.get()));
+        QVERIFY(QTest::qWaitForWindowActive(w.get()));
         QSignalSpy clicks(w->List1, &ListBox::rowClicked);
         if (gesture == QLatin1String("drag")) {
             QWidget *view = w->List1->viewport();
@@ -235,8 +235,8 @@ private slots:
         QVERIFY(connectWindow(*w));
         w->List1->addItems(twelveRows());
         w->show();
-        QVERIFY(QTest::qWaitForWindowExposed(w.w.get()));
-        w->linkState = 1;
+        QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+        w->linkState = LinkState::Ready;
 
         // The first selection after a reset: the rules still see no row.
         w->Command3->setEnabled(false);
@@ -250,11 +250,11 @@ private slots:
         QCOMPARE(w->selObject, qint16(70));
         QCOMPARE(w->Label5->text(), QStringLiteral("7 of 12"));
         QVERIFY(w->Command3->isEnabled());
-        QCOMPARE(w->opMode, qint16(2));
-        QCOMPARE(w->linkState, qint16(2));
+        QCOMPARE(w->opMode, OpMode::ReadOne);
+        QCOMPARE(w->linkState, LinkState::ReadSent);
 
         // The same row again only fills the fields; nothing goes out.
-        w->linkState = 1;
+        w->linkState = LinkState::Ready;
         clickRow(*w, 6);
         QCOMPARE(w->Text2->text(), QStringLiteral("888123407"));
         QCOMPARE(w->Text3->text(), QStringLiteral("70"));
@@ -269,7 +269,7 @@ private slots:
         QCOMPARE(w->selIndex, qint16(7));
 
         // Another mouse click sends one frame, not two.
-        w->linkState = 1;
+        w->linkState = LinkState::Ready;
         clickRow(*w, 2);
         QCOMPARE(pty.read(8), QByteArray("[r0002]\r"));
         QVERIFY(pty.drain().isEmpty());
@@ -298,7 +298,7 @@ private slots:
         WindowUnderTest w({pty.slavePath()});
         w->List1->addItems(twelveRows());
         w->show();
-        QVERIFY(QTest::qWaitForWindowExposed(w.w.get()));
+        QVERIFY(QTest::qWaitForWindowExposed(w.get()));
         const QPoint at = w->List1->visualItemRect(w->List1->item(0)).center();
 
         // Port closed: nothing.

@@ -3,10 +3,10 @@
 // way the programmer opens its serial port.
 
 #include "m7protocol.h"
+#include "m7pty.h"
 #include "m7unit.h"
+#include "testcore.h"
 
-#include <QElapsedTimer>
-#include <QEventLoop>
 #include <QSignalSpy>
 #include <QTemporaryFile>
 #include <QTest>
@@ -15,17 +15,15 @@
 #include <atomic>
 #include <cerrno>
 #include <chrono>
-#include <functional>
 #include <mutex>
 #include <thread>
 
 #include <fcntl.h>
 #include <poll.h>
-#include <sys/resource.h>
-#include <termios.h>
 #include <unistd.h>
 
 using namespace m7sim;
+using testing::waitFor;
 
 namespace {
 
@@ -48,12 +46,8 @@ public:
         m_fd = ::open(QFile::encodeName(path).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
         if (m_fd < 0)
             return false;
-        if (makeRaw) {
-            termios t;
-            ::tcgetattr(m_fd, &t);
-            ::cfmakeraw(&t);
-            ::tcsetattr(m_fd, TCSANOW, &t);
-        }
+        if (makeRaw)
+            m7pty::makeRaw(m_fd);
         m_stop = false;
         m_eof = false;
         m_hup = false;
@@ -137,43 +131,6 @@ private:
     QList<QPair<QByteArray, qint64>> m_reads;
 };
 
-// Runs the event loop (where the Unit lives) until pred() or the timeout.
-bool spinUntil(const std::function<bool()> &pred, int timeoutMs = 3000)
-{
-    QElapsedTimer t;
-    t.start();
-    while (!pred()) {
-        if (t.elapsed() > timeoutMs)
-            return pred();
-        QEventLoop loop;
-        QTimer::singleShot(2, &loop, &QEventLoop::quit);
-        loop.exec();
-    }
-    return true;
-}
-
-void spinFor(int ms)
-{
-    QEventLoop loop;
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-    loop.exec();
-}
-
-qint64 cpuUs()
-{
-    rusage r;
-    ::getrusage(RUSAGE_SELF, &r);
-    return qint64(r.ru_utime.tv_sec + r.ru_stime.tv_sec) * 1'000'000 + r.ru_utime.tv_usec + r.ru_stime.tv_usec;
-}
-
-// CPU time of this process while the event loop runs for `ms`.
-qint64 cpuUsDuring(int ms)
-{
-    const qint64 before = cpuUs();
-    spinFor(ms);
-    return cpuUs() - before;
-}
-
 QByteArray linesOf(const QList<QByteArray> &bodies)
 {
     QByteArray out;
@@ -192,7 +149,7 @@ bool connectTool(Unit &unit, ToolEnd &tool, bool makeRaw = true, int firstReadDe
 {
     if (!unit.start() || !tool.open(unit.slavePath(), makeRaw, firstReadDelayMs))
         return false;
-    return spinUntil([&] { return unit.slaveOpen(); });
+    return waitFor([&] { return unit.slaveOpen(); });
 }
 
 Options small(int slotCount, quint32 seed = 3)
@@ -362,12 +319,12 @@ void TestSimulator::throughThePty()
     QSignalSpy frames(&unit, &Unit::frameReceived);
 
     tool.write("junk[r00");
-    spinFor(20);
+    QTest::qWait(20);
     tool.write("04]\r");
     Table copy = unit.table();
     const QByteArray expected = reply(copy, "[r0004]\r");
-    QVERIFY(spinUntil([&] { return tool.received().size() >= expected.size(); }));
-    spinFor(50);
+    QVERIFY(waitFor([&] { return tool.received().size() >= expected.size(); }));
+    QTest::qWait(50);
     QCOMPARE(tool.received(), expected);
     QCOMPARE(unit.framesReceived(), QList<QByteArray>{"[r0004]\r"});
     QCOMPARE(frames.count(), 1);
@@ -376,8 +333,8 @@ void TestSimulator::throughThePty()
 
     tool.clear();
     tool.write("[w00040042123456789]\r[r0004]\r");
-    QVERIFY(spinUntil([&] { return tool.received().size() >= 5 + 23; }));
-    spinFor(50);
+    QVERIFY(waitFor([&] { return tool.received().size() >= 5 + 23; }));
+    QTest::qWait(50);
     QCOMPARE(tool.received(), QByteArray("(K)\r\n(0042123456789 )\r\n(K)\r\n"));
     QCOMPARE(unit.table()[4], (Slot{"123456789", 42}));
 }
@@ -393,8 +350,8 @@ void TestSimulator::slowReaderLosesNothing()
     const QByteArray expected = reply(copy, "[r]\r");
     QCOMPARE(expected.size(), 9999 * 18 + 5);
     tool.write("[r]\r");
-    QVERIFY(spinUntil([&] { return tool.received().size() >= expected.size(); }, 10000));
-    spinFor(50);
+    QVERIFY(waitFor([&] { return tool.received().size() >= expected.size(); }, 10000));
+    QTest::qWait(50);
     QCOMPARE(tool.received().size(), expected.size());
     QVERIFY(tool.received() == expected);
     QVERIFY(unit.bytesSent() == expected);
@@ -417,7 +374,7 @@ void TestSimulator::pacing()
         tool.clear();
         const qint64 t0 = nowNs();
         tool.write("[r]\r");
-        QVERIFY(spinUntil([&] { return tool.received().size() >= bytes; }));
+        QVERIFY(waitFor([&] { return tool.received().size() >= bytes; }));
         QCOMPARE(tool.received().size(), bytes);
         const QList<qint64> times = tool.readTimes();
         took.append((times.last() - t0) / 1e6);
@@ -430,7 +387,7 @@ void TestSimulator::pacing()
             if (times[i] - t0 <= wireMs / 2 * 1e6)
                 byHalf += reads[i].size();
         QVERIFY2(byHalf > bytes * 0.4 && byHalf < bytes * 0.6, qPrintable(QString::number(byHalf)));
-        spinFor(20);
+        QTest::qWait(20);
     }
     // Other work on the machine can only make a run late, never early: the
     // best of three must be within 2% of the wire time, none far off.
@@ -445,7 +402,7 @@ void TestSimulator::pacing()
     QVERIFY(connectTool(fast, tool2));
     const qint64 t0 = nowNs();
     tool2.write("[r]\r");
-    QVERIFY(spinUntil([&] { return tool2.received().size() >= bytes; }));
+    QVERIFY(waitFor([&] { return tool2.received().size() >= bytes; }));
     QVERIFY((tool2.readTimes().last() - t0) / 1e6 < wireMs / 3);
 }
 
@@ -465,8 +422,8 @@ void TestSimulator::faults()
         for (int run = 0; run < 3 && sizes != QList<int>{5, 5, 5, 3, 5}; ++run) {
             tool.clear();
             tool.write("[r0004]\r");
-            QVERIFY(spinUntil([&] { return tool.received().size() >= 23; }));
-            spinFor(30);
+            QVERIFY(waitFor([&] { return tool.received().size() >= 23; }));
+            QTest::qWait(30);
             QCOMPARE(tool.received(), entry4 + "(K)\r\n");
             sizes.clear();
             for (const QByteArray &r : tool.reads())
@@ -485,8 +442,8 @@ void TestSimulator::faults()
         ToolEnd tool;
         QVERIFY(connectTool(unit, tool));
         tool.write("[r0004]\r[r0099]\r");
-        QVERIFY(spinUntil([&] { return tool.received().size() >= 28 + 8; }));
-        spinFor(30);
+        QVERIFY(waitFor([&] { return tool.received().size() >= 28 + 8; }));
+        QTest::qWait(30);
         QCOMPARE(tool.received(), o.garbage + entry4 + o.garbage + "(K)\n" + o.garbage + "(K)\r\n");
     }
     {
@@ -496,13 +453,13 @@ void TestSimulator::faults()
         ToolEnd tool;
         QVERIFY(connectTool(unit, tool));
         tool.write("[r]\r");
-        QVERIFY(spinUntil([&] { return tool.received().size() >= 3 * 18; }));
-        spinFor(200);
+        QVERIFY(waitFor([&] { return tool.received().size() >= 3 * 18; }));
+        QTest::qWait(200);
         QCOMPARE(tool.received().size(), 3 * 18);
         tool.clear();
         tool.write("[r0004]\r"); // fewer lines than the limit: all of them
-        QVERIFY(spinUntil([&] { return tool.received().size() >= 23; }));
-        spinFor(30);
+        QVERIFY(waitFor([&] { return tool.received().size() >= 23; }));
+        QTest::qWait(30);
         QCOMPARE(tool.received(), entry4 + "(K)\r\n");
     }
     {
@@ -511,7 +468,7 @@ void TestSimulator::faults()
         Unit unit(o);
         ToolEnd tool;
         QVERIFY(connectTool(unit, tool));
-        spinFor(300);
+        QTest::qWait(300);
         const QByteArray got = tool.received();
         QVERIFY2(got.size() >= 4 * 5 && got.size() <= 8 * 5, got.constData());
         QCOMPARE(got, QByteArray("(K)\r\n").repeated(int(got.size() / 5)));
@@ -532,7 +489,7 @@ void TestSimulator::hangUpAndReopen()
     const QByteArray all = reply(copy, "[r]\r");
 
     tool.write("[r]\r");
-    QVERIFY(spinUntil([&] { return tool.gotEof(); }));
+    QVERIFY(waitFor([&] { return tool.gotEof(); }));
     QCOMPARE(tool.received(), all.left(4 * 18));
     QVERIFY(tool.sawHup());
     QCOMPARE(tool.writeErrno("[r0001]\r"), EIO);
@@ -544,9 +501,9 @@ void TestSimulator::hangUpAndReopen()
     QVERIFY(unit.slavePath() != firstPath); // the old one is still held by the tool
     ToolEnd tool2;
     QVERIFY(tool2.open(unit.slavePath()));
-    QVERIFY(spinUntil([&] { return unit.slaveOpen(); }));
+    QVERIFY(waitFor([&] { return unit.slaveOpen(); }));
     tool2.write("[r0004]\r");
-    QVERIFY(spinUntil([&] { return tool2.received().size() >= 23; }));
+    QVERIFY(waitFor([&] { return tool2.received().size() >= 23; }));
     QCOMPARE(tool2.received(), all.mid(4 * 18, 18) + "(K)\r\n");
 }
 
@@ -560,14 +517,14 @@ void TestSimulator::helloAndPortOpenClose()
     QSignalSpy opened(&unit, &Unit::slaveOpened);
     QSignalSpy closed(&unit, &Unit::slaveClosed);
     QVERIFY(unit.start());
-    spinFor(100);
+    QTest::qWait(100);
     QCOMPARE(opened.count(), 0); // nobody there yet
 
     const QByteArray hello = lineOf(helloBody()) + lineOf(infoBody1()) + lineOf(infoBody2());
     ToolEnd tool;
     const qint64 t0 = nowNs();
     QVERIFY(tool.open(unit.slavePath()));
-    QVERIFY(spinUntil([&] { return tool.received().size() >= hello.size(); }));
+    QVERIFY(waitFor([&] { return tool.received().size() >= hello.size(); }));
     QCOMPARE(opened.count(), 1);
     QCOMPARE(tool.received(), hello);
     QVERIFY(tool.readTimes().first() - t0 >= 80'000'000); // not into the open's flush
@@ -576,49 +533,44 @@ void TestSimulator::helloAndPortOpenClose()
     // next program that opens it.
     tool.clear();
     tool.write("[r]\r");
-    QVERIFY(spinUntil([&] { return !tool.received().isEmpty(); }));
+    QVERIFY(waitFor([&] { return !tool.received().isEmpty(); }));
     tool.close();
-    QVERIFY(spinUntil([&] { return closed.count() == 1; }));
+    QVERIFY(waitFor([&] { return closed.count() == 1; }));
     QVERIFY(unit.outputIdle());
 
     // A command at once after opening: the start-up notice still comes first.
     ToolEnd again;
     QVERIFY(again.open(unit.slavePath()));
-    QVERIFY(spinUntil([&] { return unit.slaveOpen(); }));
+    QVERIFY(waitFor([&] { return unit.slaveOpen(); }));
     again.write("[r0004]\r");
     const QByteArray expected = hello + lineOf(entryBody(unit.table()[4])) + "(K)\r\n";
-    QVERIFY(spinUntil([&] { return again.received().size() >= expected.size(); }));
-    spinFor(150);
+    QVERIFY(waitFor([&] { return again.received().size() >= expected.size(); }));
+    QTest::qWait(150);
     QCOMPARE(again.received(), expected);
     QCOMPARE(opened.count(), 2);
 }
 
 void TestSimulator::noSpinning()
 {
-    // 5% of a core over one second.
-    constexpr qint64 limitUs = 50'000;
+    // 5% of a core, while no slave is open, while one is open and idle, and
+    // once it is closed again.
+    constexpr double kShare = 0.05;
     Options o = small(1000);
     o.paced = true;
     Unit unit(o);
     QVERIFY(unit.start());
-    qint64 used = cpuUsDuring(1000);
-    qInfo("CPU over 1 s, no slave open: %lld us", used);
-    QVERIFY2(used < limitUs, qPrintable(QStringLiteral("no slave open: %1 us").arg(used)));
+    QVERIFY(testing::staysIdle(1000, kShare));
 
     ToolEnd tool;
     QVERIFY(tool.open(unit.slavePath()));
-    QVERIFY(spinUntil([&] { return unit.slaveOpen(); }));
+    QVERIFY(waitFor([&] { return unit.slaveOpen(); }));
     tool.write("[r0001]\r");
-    QVERIFY(spinUntil([&] { return tool.received().size() >= 23; }));
-    used = cpuUsDuring(1000);
-    qInfo("CPU over 1 s, idle, slave open: %lld us", used);
-    QVERIFY2(used < limitUs, qPrintable(QStringLiteral("idle, slave open: %1 us").arg(used)));
+    QVERIFY(waitFor([&] { return tool.received().size() >= 23; }));
+    QVERIFY(testing::staysIdle(1000, kShare));
 
     tool.close();
-    QVERIFY(spinUntil([&] { return !unit.slaveOpen(); }));
-    used = cpuUsDuring(1000);
-    qInfo("CPU over 1 s, slave closed again: %lld us", used);
-    QVERIFY2(used < limitUs, qPrintable(QStringLiteral("slave closed again: %1 us").arg(used)));
+    QVERIFY(waitFor([&] { return !unit.slaveOpen(); }));
+    QVERIFY(testing::staysIdle(1000, kShare));
 }
 
 QTEST_GUILESS_MAIN(TestSimulator)

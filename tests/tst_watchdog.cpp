@@ -27,37 +27,37 @@ private slots:
         w->Timer1->stop(); // the test gives the ticks
         QVERIFY(connectWindow(*w));
         w->ProcessReceived(*w->txtTerm, QStringLiteral("(K)\r\n"));
-        QCOMPARE(w->linkState, qint16(1));
-        QCOMPARE(w->statusLampShown(), 0);
+        QCOMPARE(w->linkState, LinkState::Ready);
+        QCOMPARE(w->statusLampShown(), Lamp::Ready);
 
         ticks(*w, 9);
-        QCOMPARE(w->linkState, qint16(1));
-        QCOMPARE(w->statusLampShown(), 0);
+        QCOMPARE(w->linkState, LinkState::Ready);
+        QCOMPARE(w->statusLampShown(), Lamp::Ready);
         QCOMPARE(w->Label2->text(), QStringLiteral("Ready..."));
         ticks(*w, 1);
         QCOMPARE(w->replyTicks, qint16(10));
-        QCOMPARE(w->linkState, qint16(0));
-        QCOMPARE(w->opMode, qint16(0));
-        QCOMPARE(w->statusLampShown(), 3);
+        QCOMPARE(w->linkState, LinkState::NoLink);
+        QCOMPARE(w->opMode, OpMode::Idle);
+        QCOMPARE(w->statusLampShown(), Lamp::Idle);
         QCOMPARE(w->Label2->text(), QStringLiteral("State"));
 
         // A read now sends nothing until the unit reports ready again.
         w->Check1->setChecked(true);
         w->Command2_Click();
         QVERIFY(pty.drain().isEmpty());
-        QCOMPARE(w->linkState, qint16(0));
+        QCOMPARE(w->linkState, LinkState::NoLink);
 
         // Held at 10, and the idle values are written again every tick.
         w->Label2->setText(QStringLiteral("Reading "));
-        w->showStatusLamp(1);
-        w->linkState = 2;
-        w->opMode = 1;
+        w->showStatusLamp(Lamp::Reading);
+        w->linkState = LinkState::ReadSent;
+        w->opMode = OpMode::ReadAll;
         ticks(*w, 1);
         QCOMPARE(w->replyTicks, qint16(10));
         QCOMPARE(w->Label2->text(), QStringLiteral("State"));
-        QCOMPARE(w->statusLampShown(), 3);
-        QCOMPARE(w->linkState, qint16(0));
-        QCOMPARE(w->opMode, qint16(0));
+        QCOMPARE(w->statusLampShown(), Lamp::Idle);
+        QCOMPARE(w->linkState, LinkState::NoLink);
+        QCOMPARE(w->opMode, OpMode::Idle);
     }
 
     void regularRepliesKeepTheLink()
@@ -69,8 +69,8 @@ private slots:
             ticks(*w, 5);
             w->ProcessReceived(*w->txtTerm, QStringLiteral("(0001888123456 )\r\n"));
         }
-        QCOMPARE(w->linkState, qint16(1));
-        QCOMPARE(w->statusLampShown(), 0);
+        QCOMPARE(w->linkState, LinkState::Ready);
+        QCOMPARE(w->statusLampShown(), Lamp::Ready);
         QCOMPARE(w->Label2->text(), QStringLiteral("Ready..."));
         QVERIFY(w->replyTicks < 10);
     }
@@ -100,7 +100,7 @@ private slots:
         QCOMPARE(w->Label4->text(), QStringLiteral("(CSQ 23 BER 00)"));
         ticks(*w, 1);
         QCOMPARE(w->Label4->text(), QStringLiteral("Info"));
-        QCOMPARE(w->linkState, qint16(1));
+        QCOMPARE(w->linkState, LinkState::Ready);
     }
 };
 

@@ -34,14 +34,14 @@ private slots:
         ScriptedBoxes boxes; // start-up shows no box
         WindowUnderTest w;
         w->show();
-        QVERIFY(QTest::qWaitForWindowExposed(w.w.get()));
+        QVERIFY(QTest::qWaitForWindowExposed(w.get()));
 
         QCOMPARE(w->windowTitle(), QStringLiteral("Programmer for GSM-M7/1 - ver.1.0"));
         QCOMPARE(w->size(), QSize(436, 343));
         QCOMPARE(w->minimumSize(), w->maximumSize());
         QVERIFY(!w->windowIcon().pixmap(32, 32).isNull());
         QVERIFY(!w->connectedLampShown());
-        QCOMPARE(w->statusLampShown(), 3);
+        QCOMPARE(w->statusLampShown(), Lamp::Idle);
         QVERIFY(w->Option1[1]->isChecked());
         QCOMPARE(w->MSComm1->CommPort(), qint16(1));
         QVERIFY(!w->MSComm1->PortOpen());
@@ -75,8 +75,8 @@ private slots:
 
         // State after the load sequence; the tick counters are untouched.
         QCOMPARE(w->selIndex, qint16(-1));
-        QCOMPARE(w->opMode, qint16(0));
-        QCOMPARE(w->linkState, qint16(0));
+        QCOMPARE(w->opMode, OpMode::Idle);
+        QCOMPARE(w->linkState, LinkState::NoLink);
         QCOMPARE(w->keyHeld, vbFalse);
         QCOMPARE(w->replyTicks, qint16(0));
         QCOMPARE(w->infoTicks, qint16(0));
@@ -91,7 +91,7 @@ private slots:
         // (Of the option buttons only the selected one is a tab stop, as in
         // any group of option buttons; the chain keeps them in order.)
         QList<QWidget *> chain;
-        for (QWidget *x = w->nextInFocusChain(); x != w.w.get(); x = x->nextInFocusChain())
+        for (QWidget *x = w->nextInFocusChain(); x != w.get(); x = x->nextInFocusChain())
             chain << x;
         for (size_t i = 1; i < std::size(order); ++i)
             QVERIFY2(chain.indexOf(order[i - 1]) < chain.indexOf(order[i]), qPrintable(order[i]->objectName()));
@@ -220,14 +220,14 @@ private slots:
     void statusLampsOverlap()
     {
         WindowUnderTest w;
-        w->showStatusLamp(1);
-        QCOMPARE(w->statusLampShown(), 1);
-        w->showStatusLamp(3);
-        QCOMPARE(w->statusLampShown(), 3);
-        w->showStatusLamp(3);
-        QCOMPARE(w->statusLampShown(), 3);
-        w->showStatusLamp(0);
-        QCOMPARE(w->statusLampShown(), 0);
+        w->showStatusLamp(Lamp::Reading);
+        QCOMPARE(w->statusLampShown(), Lamp::Reading);
+        w->showStatusLamp(Lamp::Idle);
+        QCOMPARE(w->statusLampShown(), Lamp::Idle);
+        w->showStatusLamp(Lamp::Idle);
+        QCOMPARE(w->statusLampShown(), Lamp::Idle);
+        w->showStatusLamp(Lamp::Ready);
+        QCOMPARE(w->statusLampShown(), Lamp::Ready);
     }
 
     void busyWindowUnloadGivesTheWindowBack()

@@ -49,7 +49,7 @@ void reset(app::frmM7_1 &w, int mode, int sel)
     w.replyObject = 0;
     w.replyTicks = 0;
     w.infoTicks = 0;
-    w.linkState = 0;
+    w.linkState = app::LinkState::NoLink;
     w.opMode = qint16(mode);
     w.selIndex = qint16(sel);
     w.Text2->setText(QString());
@@ -99,15 +99,15 @@ QString runReceiveInput(const uint8_t *data, size_t size)
             const QString piece = QString::fromLatin1(reinterpret_cast<const char *>(data + at), qsizetype(n));
             at += n;
             const int rowsBefore = w.List1->count();
-            const bool wholeTable = w.opMode == 1;
+            const bool wholeTable = w.opMode == app::OpMode::ReadAll;
             w.ProcessReceived(*w.txtTerm, piece);
             if (w.txtTerm->Text().size() > comm::kTermLimit + 2 * qsizetype(n))
                 return QStringLiteral("terminal text of %1 characters").arg(w.txtTerm->Text().size());
             if (w.lineBuffer.size() > comm::kLineBufferCap)
                 return QStringLiteral("line buffer of %1 characters").arg(w.lineBuffer.size());
-            // Nothing sets opMode back to 1: 1 before and after means that
-            // every row of this piece came from the whole-table read.
-            if (wholeTable && w.opMode == 1) {
+            // Nothing sets opMode back to ReadAll: ReadAll before and after
+            // means that every row of this piece came from the whole-table read.
+            if (wholeTable && w.opMode == app::OpMode::ReadAll) {
                 for (int i = rowsBefore; i < w.List1->count(); ++i) {
                     const QString bad = checkRow(w.List1->item(i)->text(), i + 1);
                     if (!bad.isEmpty())
@@ -117,9 +117,9 @@ QString runReceiveInput(const uint8_t *data, size_t size)
         }
         if (w.replyTicks < 0 || w.replyTicks > 10 || w.infoTicks < 0 || w.infoTicks > 10)
             return QStringLiteral("tick counters %1, %2").arg(w.replyTicks).arg(w.infoTicks);
-        if (w.opMode < 0 || w.opMode > 4)
+        if (w.opMode < app::OpMode::Idle || w.opMode > app::OpMode::Erase)
             return QStringLiteral("opMode %1").arg(w.opMode);
-        if (w.linkState < 0 || w.linkState > 3)
+        if (w.linkState < app::LinkState::NoLink || w.linkState > app::LinkState::WriteSent)
             return QStringLiteral("linkState %1").arg(w.linkState);
     }
     return QString();

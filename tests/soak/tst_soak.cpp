@@ -50,7 +50,7 @@ private slots:
         QVERIFY(unit.start());
         WindowUnderTest w({unit.slavePath()});
         QVERIFY(connectWindow(*w));
-        QVERIFY(waitFor([&] { return w->linkState == 1; }));
+        QVERIFY(waitFor([&] { return w->linkState == app::LinkState::Ready; }));
 
         QStringList expected;
         for (int i = 0; i < 1000; ++i) {
@@ -69,7 +69,7 @@ private slots:
             const qint64 before = unit.linesSent();
             w->Check1->setChecked(true);
             w->Command2_Click();
-            if (!waitFor([&] { return w->linkState == 1 && w->List1->count() == 1000; }, 30000))
+            if (!waitFor([&] { return w->linkState == app::LinkState::Ready && w->List1->count() == 1000; }, 30000))
                 QFAIL(qPrintable(QStringLiteral("read %1 stalled: %2 rows, link %3").arg(r).arg(w->List1->count()).arg(w->linkState)));
             lines += unit.linesSent() - before;
             if (rowsOf(*w) != expected)

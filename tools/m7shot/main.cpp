@@ -11,6 +11,7 @@
 
 #include "app/controls.h"
 #include "app/frmM7_1.h"
+#include "m7pty.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -23,8 +24,6 @@
 #include <QTemporaryDir>
 #include <cstdio>
 #include <cstdlib>
-#include <fcntl.h>
-#include <termios.h>
 #include <unistd.h>
 
 namespace {
@@ -39,7 +38,7 @@ bool fillWithSample(app::frmM7_1 &w, int master)
         return false;
     QElapsedTimer t;
     t.start();
-    while (w.linkState != 1 && t.elapsed() < 3000)
+    while (w.linkState != app::LinkState::Ready && t.elapsed() < 3000)
         QApplication::processEvents(QEventLoop::AllEvents, 10);
     w.Check1->setChecked(true);
     w.Command2_Click();
@@ -56,7 +55,7 @@ bool fillWithSample(app::frmM7_1 &w, int master)
     if (::write(master, bytes.constData(), size_t(bytes.size())) != bytes.size())
         return false;
     t.restart();
-    while ((w.List1->count() < 12 || w.opMode != 0) && t.elapsed() < 3000)
+    while ((w.List1->count() < 12 || w.opMode != app::OpMode::Idle) && t.elapsed() < 3000)
         QApplication::processEvents(QEventLoop::AllEvents, 10);
     w.List1->setCurrentRow(3);
     w.selIndex = 3; // the fields are filled without asking the unit again
@@ -89,17 +88,12 @@ int main(int argc, char *argv[])
     QString device;
     int master = -1;
     if (sample) {
-        master = ::posix_openpt(O_RDWR | O_NOCTTY);
-        if (master < 0 || ::grantpt(master) != 0 || ::unlockpt(master) != 0)
+        QString error;
+        master = m7pty::openMaster(device, error);
+        if (master < 0) {
+            std::fprintf(stderr, "m7shot: %s\n", qPrintable(error));
             return 1;
-        device = QString::fromLocal8Bit(::ptsname(master));
-        const int s = ::open(::ptsname(master), O_RDWR | O_NOCTTY);
-        termios t{};
-        ::tcgetattr(s, &t);
-        ::cfmakeraw(&t);
-        ::tcsetattr(s, TCSANOW, &t);
-        ::close(s);
-        ::fcntl(master, F_SETFL, O_NONBLOCK);
+        }
     }
 
     app::frmM7_1 window([&](int n) { return n == 1 ? device : QString(); });

@@ -1,13 +1,12 @@
 #include "m7unit.h"
 
+#include "m7pty.h"
+
 #include <QSocketNotifier>
 
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
 #include <poll.h>
-#include <termios.h>
 #include <unistd.h>
 
 namespace m7sim {
@@ -79,47 +78,13 @@ bool Unit::start()
     if (!m_tableReady)
         return false; // m_error says why
 
-    const int fd = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
-        m_error = systemError("posix_openpt");
+    // Raw from the start (see m7pty.h): the master reports POLLHUP until
+    // the tool opens the port, which is what onProbe() looks for.
+    const int fd = m7pty::openMaster(m_slavePath, m_error);
+    if (fd < 0)
         return false;
-    }
-    char name[128];
-    if (::grantpt(fd) != 0 || ::unlockpt(fd) != 0 || ::ptsname_r(fd, name, sizeof name) != 0) {
-        m_error = systemError("preparing the pseudo-terminal");
-        ::close(fd);
-        return false;
-    }
-
-    // Raw mode now, before the tool opens the port: a fresh pseudo-terminal
-    // echoes and translates CR, and the tool may not set it up itself. The
-    // settings stay with the terminal as long as the master is open. This
-    // open and close also puts the master into the state "slave closed"
-    // (POLLHUP), which is what onProbe() looks for; a never-opened slave
-    // shows no POLLHUP.
-    const int slave = ::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
-    if (slave < 0) {
-        m_error = systemError(name);
-        ::close(fd);
-        return false;
-    }
-    termios tio;
-    bool rawOk = ::tcgetattr(slave, &tio) == 0;
-    if (rawOk) {
-        ::cfmakeraw(&tio);
-        ::cfsetspeed(&tio, B115200); // only what stty shows; pacing is ours
-        rawOk = ::tcsetattr(slave, TCSANOW, &tio) == 0;
-    }
-    if (!rawOk)
-        m_error = systemError("setting the pseudo-terminal raw");
-    ::close(slave);
-    if (!rawOk) {
-        ::close(fd);
-        return false;
-    }
 
     m_master = fd;
-    m_slavePath = QString::fromLocal8Bit(name);
     m_slaveOpen = false;
     m_splitter.reset();
     m_error.clear();
