@@ -1,0 +1,394 @@
+#include "files/tablefile.h"
+
+#include "files/records.h"
+
+#include <QFileInfo>
+#include <QHash>
+#include <QStringList>
+
+#include <algorithm>
+#include <array>
+
+namespace files {
+
+namespace {
+
+constexpr int kLastPosition = 9999;
+constexpr int kLastObject = 7999;
+
+bool isDigit(QChar c) { return c >= QLatin1Char('0') && c <= QLatin1Char('9'); }
+
+// Blanks a person or a spreadsheet puts around and inside numbers: spaces,
+// tabs, no-break spaces (thousands groups), and a CR left before a line end.
+bool isBlank(QChar c)
+{
+    return c == QLatin1Char(' ') || c == QLatin1Char('\t') || c == QLatin1Char('\r') || c == QChar(0x00A0) ||
+           c == QChar(0x202F);
+}
+
+QStringView trimmed(QStringView s)
+{
+    while (!s.isEmpty() && isBlank(s.front()))
+        s = s.mid(1);
+    while (!s.isEmpty() && isBlank(s.back()))
+        s.chop(1);
+    return s;
+}
+
+// Digits with an optional leading minus as a whole number; a value too
+// large for an int stops growing just past it (it is out of every range
+// anyway). Nothing when the text is not of that form.
+std::optional<int> wholeNumber(QStringView s)
+{
+    const bool negative = s.startsWith(QLatin1Char('-'));
+    if (negative)
+        s = s.mid(1);
+    if (s.isEmpty())
+        return std::nullopt;
+    int value = 0;
+    for (QChar c : s) {
+        if (!isDigit(c))
+            return std::nullopt;
+        if (value <= 100000000)
+            value = value * 10 + (c.unicode() - '0');
+    }
+    return negative ? -value : value;
+}
+
+QString quoted(QStringView s) { return QLatin1Char('"') + s.toString() + QLatin1Char('"'); }
+
+// Collects the entries and problems of one file, line by line.
+class Collector {
+public:
+    TableFile file;
+
+    void problem(int line, const QString &what) { file.problems.append({line, what}); }
+
+    // One entry from its three texts. The GSM text has already been read
+    // into the nine digits or the blank text (gsm), or could not be (nothing).
+    // An empty object text stands for 0 when emptyObjectIsZero.
+    void take(int line, QStringView positionText, const std::optional<QString> &gsm, QStringView gsmText,
+              QStringView objectText, bool emptyObjectIsZero)
+    {
+        const int problemsBefore = int(file.problems.size());
+
+        positionText = trimmed(positionText);
+        const std::optional<int> position = wholeNumber(positionText);
+        if (!position || *position < 1 || *position > kLastPosition) {
+            problem(line, positionText.isEmpty()
+                              ? QStringLiteral("the position is missing")
+                              : QStringLiteral("position %1 is not a whole number from 1 to 9999")
+                                    .arg(quoted(positionText)));
+        } else if (const auto seen = lineOfPosition.constFind(*position); seen != lineOfPosition.cend()) {
+            problem(line, QStringLiteral("position %1 also on line %2").arg(*position).arg(*seen));
+        } else {
+            lineOfPosition.insert(*position, line);
+        }
+
+        if (!gsm)
+            problem(line, QStringLiteral("GSM number %1 is not nine digits").arg(quoted(trimmed(gsmText))));
+
+        objectText = trimmed(objectText);
+        const bool blank = gsm && *gsm == table::blankGsm();
+        const std::optional<int> object =
+            objectText.isEmpty() && emptyObjectIsZero ? std::optional<int>(0) : wholeNumber(objectText);
+        if (!object) {
+            problem(line, objectText.isEmpty()
+                              ? QStringLiteral("the object number is missing")
+                              : QStringLiteral("object number %1 is not a whole number").arg(quoted(objectText)));
+        } else if (blank && *object != 0) {
+            problem(line,
+                    QStringLiteral("object number %1 with a blank GSM number (a blank slot has object 0)")
+                        .arg(objectText));
+        } else if (!blank && (*object > kLastObject || *object < (gsm ? 1 : 0))) {
+            problem(line, objectText.isEmpty() ? QStringLiteral("the object number is missing")
+                                               : QStringLiteral("object number %1 is outside 1..7999").arg(objectText));
+        }
+
+        if (file.problems.size() == problemsBefore) {
+            table::Entry e;
+            e.gsm = *gsm;
+            e.object = qint16(*object);
+            file.entries.append({*position, e, line});
+        }
+    }
+
+private:
+    QHash<int, int> lineOfPosition;
+};
+
+// ---------------------------------------------------------------- records
+
+// Cuts a record "(P)","G",O into its three stretches.
+bool cutRecord(QStringView line, QStringView &position, QStringView &gsm, QStringView &object)
+{
+    if (!line.startsWith(QLatin1String("\"(")))
+        return false;
+    const qsizetype close = line.indexOf(QLatin1String(")\",\""), 2);
+    if (close < 0)
+        return false;
+    const qsizetype gsmStart = close + 4;
+    const qsizetype gsmEnd = line.indexOf(QLatin1String("\","), gsmStart);
+    if (gsmEnd < 0)
+        return false;
+    position = line.mid(2, close - 2);
+    gsm = line.mid(gsmStart, gsmEnd - gsmStart);
+    object = line.mid(gsmEnd + 2);
+    return true;
+}
+
+TableFile parseRecords(const QString &text)
+{
+    Collector c;
+    const QStringList lines = text.split(QLatin1Char('\n'));
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        const int line = int(i + 1);
+        const QStringView l = trimmed(lines[i]);
+        if (l.isEmpty())
+            continue;
+        QStringView position, gsmText, object;
+        if (!cutRecord(l, position, gsmText, object)) {
+            c.problem(line, QStringLiteral("not a record like \"(0001)\",\"359888123456\",17"));
+            continue;
+        }
+        // The unit takes a GSM text with an asterisk anywhere for an empty slot.
+        const std::optional<QString> gsm =
+            gsmText.contains(QLatin1Char('*')) ? table::blankGsm() : normaliseGsm(gsmText.toString());
+        c.take(line, position, gsm, gsmText, object, false);
+    }
+    return c.file;
+}
+
+// ---------------------------------------------------------------- spreadsheet
+
+struct CsvRecord {
+    int line; // where it starts
+    QStringList fields;
+    bool unclosed; // a quoted field runs to the end of the file
+};
+
+bool allEmpty(const QStringList &fields)
+{
+    for (const QString &f : fields)
+        if (!trimmed(f).isEmpty())
+            return false;
+    return true;
+}
+
+// Cuts the text into records of fields. A quoted field may hold the
+// separator, line breaks and "" for a quotation mark; what follows its
+// closing quotation mark up to the separator is taken into it as it is.
+QList<CsvRecord> csvRecords(const QString &text, QChar sep)
+{
+    QList<CsvRecord> records;
+    const QChar quote = QLatin1Char('"'), newline = QLatin1Char('\n');
+    const qsizetype n = text.size();
+    qsizetype i = 0;
+    int line = 1;
+    while (i < n) {
+        CsvRecord r{line, {}, false};
+        for (bool more = true; more;) {
+            QString field;
+            if (i < n && text[i] == quote) {
+                for (++i;; ++i) {
+                    if (i >= n) {
+                        r.unclosed = true;
+                        break;
+                    }
+                    if (text[i] == quote) {
+                        if (i + 1 < n && text[i + 1] == quote) {
+                            ++i;
+                        } else {
+                            ++i;
+                            break;
+                        }
+                    } else if (text[i] == newline) {
+                        ++line;
+                    }
+                    field += text[i];
+                }
+            }
+            while (i < n && text[i] != sep && text[i] != newline)
+                field += text[i++];
+            if (i < n && text[i] == sep) {
+                ++i; // another field follows, an empty one at the very end
+            } else {
+                more = false;
+                if (i < n) {
+                    ++i;
+                    ++line;
+                }
+            }
+            r.fields.append(field);
+        }
+        records.append(r);
+    }
+    return records;
+}
+
+const std::array<QString, 3> &columnNames()
+{
+    static const std::array<QString, 3> names{QStringLiteral("position"), QStringLiteral("gsm"),
+                                              QStringLiteral("object")};
+    return names;
+}
+
+struct Header {
+    qsizetype at = -1;                // index of the header record
+    std::array<int, 3> column{-1, -1, -1}; // position, gsm, object
+    QStringList twice;                // column names that stand more than once
+    int found() const { return int(std::count_if(column.begin(), column.end(), [](int c) { return c >= 0; })); }
+};
+
+Header findHeader(const QList<CsvRecord> &records)
+{
+    Header h;
+    for (h.at = 0; h.at < records.size() && allEmpty(records[h.at].fields); ++h.at) {
+    }
+    if (h.at == records.size())
+        return h;
+    const QStringList &fields = records[h.at].fields;
+    for (int f = 0; f < fields.size(); ++f) {
+        for (int k = 0; k < 3; ++k) {
+            if (trimmed(fields[f]).compare(columnNames()[k], Qt::CaseInsensitive) != 0)
+                continue;
+            if (h.column[k] < 0)
+                h.column[k] = f;
+            else if (!h.twice.contains(columnNames()[k]))
+                h.twice.append(columnNames()[k]);
+        }
+    }
+    return h;
+}
+
+TableFile parseSpreadsheet(const QString &text)
+{
+    Collector c;
+    // The separator is the one that splits the header into the three columns.
+    QList<CsvRecord> records;
+    Header header;
+    for (QChar sep : {QLatin1Char(','), QLatin1Char(';'), QLatin1Char('\t')}) {
+        QList<CsvRecord> r = csvRecords(text, sep);
+        const Header h = findHeader(r);
+        if (records.isEmpty() || h.found() > header.found()) {
+            records = std::move(r);
+            header = h;
+        }
+        if (header.found() == 3)
+            break;
+    }
+    if (header.at >= records.size()) {
+        c.problem(0, QStringLiteral("the file is empty: no header line position,gsm,object"));
+        return c.file;
+    }
+    const int headerLine = records[header.at].line;
+    if (header.found() < 3) {
+        QStringList missing;
+        for (int k = 0; k < 3; ++k)
+            if (header.column[k] < 0)
+                missing.append(columnNames()[k]);
+        const QString last = missing.takeLast();
+        c.problem(headerLine, missing.isEmpty()
+                                  ? QStringLiteral("the header line lacks the column %1").arg(last)
+                                  : QStringLiteral("the header line lacks the columns %1 and %2")
+                                        .arg(missing.join(QLatin1String(", ")), last));
+        return c.file;
+    }
+    for (const QString &name : header.twice)
+        c.problem(headerLine, QStringLiteral("column %1 stands twice in the header line").arg(name));
+
+    for (qsizetype i = header.at; i < records.size(); ++i) {
+        const CsvRecord &r = records[i];
+        if (r.unclosed)
+            c.problem(r.line, QStringLiteral("a quotation mark opened on this line is never closed"));
+        if (i == header.at || r.unclosed || allEmpty(r.fields))
+            continue;
+        const auto field = [&r](int k) { return k < r.fields.size() ? QStringView(r.fields[k]) : QStringView(); };
+        const QStringView gsmText = field(header.column[1]);
+        c.take(r.line, field(header.column[0]), normaliseGsm(gsmText.toString()), gsmText, field(header.column[2]),
+               true);
+    }
+    return c.file;
+}
+
+// A spreadsheet field, quoted when it holds what would end it.
+QByteArray csvField(const QString &s)
+{
+    QByteArray b = s.toUtf8();
+    if (b.contains(',') || b.contains('"') || b.contains('\r') || b.contains('\n'))
+        b = '"' + b.replace("\"", "\"\"") + '"';
+    return b;
+}
+
+} // namespace
+
+std::optional<Format> formatFromName(const QString &path)
+{
+    const QString suffix = QFileInfo(path).suffix().toLower();
+    if (suffix == QLatin1String("onf") || suffix == QLatin1String("tfo"))
+        return Format::Onf;
+    if (suffix == QLatin1String("csv"))
+        return Format::Csv;
+    return std::nullopt;
+}
+
+TableFile parseTable(const QByteArray &bytes, Format format)
+{
+    QByteArrayView b(bytes);
+    if (b.startsWith("\xEF\xBB\xBF"))
+        b = b.sliced(3);
+    // Records are one byte per character; a spreadsheet writes UTF-8.
+    return format == Format::Onf ? parseRecords(QString::fromLatin1(b)) : parseSpreadsheet(QString::fromUtf8(b));
+}
+
+QByteArray onfOf(const table::Table &t)
+{
+    QStringList rows;
+    rows.reserve(t.size());
+    for (qsizetype i = 0; i < t.size(); ++i)
+        rows.append(table::rowOf(int(i + 1), t[i]));
+    return recordsOf(rows);
+}
+
+QByteArray csvOf(const table::Table &t)
+{
+    QByteArray out("position,gsm,object\r\n");
+    for (qsizetype i = 0; i < t.size(); ++i) {
+        out += QByteArray::number(i + 1);
+        out += ',';
+        if (t[i].gsm != table::blankGsm())
+            out += csvField(t[i].gsm);
+        out += ',';
+        out += QByteArray::number(t[i].object);
+        out += "\r\n";
+    }
+    return out;
+}
+
+std::optional<QString> normaliseGsm(const QString &text)
+{
+    QString s;
+    s.reserve(text.size());
+    for (QChar c : text) {
+        if (!isBlank(c) && c != QLatin1Char('-') && c != QLatin1Char('.') && c != QLatin1Char('(') &&
+            c != QLatin1Char(')'))
+            s += c;
+    }
+    if (s.isEmpty() || s == table::blankGsm() || s == QLatin1String("359") + table::blankGsm())
+        return table::blankGsm();
+    if (s.startsWith(QLatin1Char('+')))
+        s.replace(0, 1, QLatin1String("00"));
+    if (!std::all_of(s.cbegin(), s.cend(), isDigit))
+        return std::nullopt;
+    if (s.size() == 14 && s.startsWith(QLatin1String("00359")))
+        return s.mid(5);
+    if (s.size() == 12 && s.startsWith(QLatin1String("359")))
+        return s.mid(3);
+    if (s.size() == 10 && s.startsWith(QLatin1Char('0')))
+        return s.mid(1);
+    if (s.size() == 9)
+        return s;
+    return std::nullopt;
+}
+
+} // namespace files

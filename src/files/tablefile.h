@@ -1,0 +1,84 @@
+#pragma once
+// Table files: a whole table of the unit on disk, for backing up a unit,
+// cloning it, programming it from a spreadsheet and checking it.
+//
+// Two formats:
+//  - the window's objects file (.onf, and the working file .tfo): one
+//    record per position, exactly as the window writes its list:
+//        "(0001)","359888123456",17 CR LF
+//        "(0002)","359*********",0 CR LF
+//  - a spreadsheet table (.csv, RFC 4180, CR LF): a header naming the
+//    columns, then one row per position with the nine digits the unit
+//    holds behind "359" (a spreadsheet shows twelve digits as 3.59888E+11
+//    and loses digits when saving), and a blank slot as an empty GSM number
+//    and object 0:
+//        position,gsm,object
+//        1,888123456,17
+//        2,,0
+//
+// Reading never stops at the first fault: every line that cannot be taken
+// is named in a problem, and only lines without a fault give entries.
+
+#include "table/entry.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+
+#include <optional>
+
+namespace files {
+
+// What is wrong, and on which line (counted from 1; 0 for the file as a whole).
+struct Problem {
+    int line;
+    QString what;
+};
+
+// One entry read from a file: the position it is for (1..9999) and the line it was on.
+struct FileEntry {
+    int position;
+    table::Entry entry;
+    int line;
+};
+
+struct TableFile {
+    QList<FileEntry> entries; // in file order
+    QList<Problem> problems;  // in line order
+};
+
+enum class Format { Onf, Csv };
+
+// The format a file name stands for: .onf and .tfo are the window's
+// records, .csv a spreadsheet table (the case of the suffix does not
+// matter); nothing for any other name.
+std::optional<Format> formatFromName(const QString &path);
+
+// Reads a table file.
+//
+// Records: the position comes from the "(0001)" stretch; a GSM stretch with
+// an asterisk anywhere is a blank entry, as the unit treats it. Lines end
+// in CR LF or LF, the last one may lack it; empty lines are passed over.
+//
+// Spreadsheet tables are read as spreadsheets write them: a UTF-8
+// byte-order mark, ";" or a tab instead of "," (whichever splits the header
+// into the three columns), quoted fields with "" for a quotation mark,
+// LF line ends, the columns position, gsm and object found by name in any
+// order and any case (other columns are ignored), rows whose fields are all
+// empty passed over, GSM numbers in any form normaliseGsm() takes, an empty
+// object number in a blank entry.
+TableFile parseTable(const QByteArray &bytes, Format format);
+
+// The window's records for a table, positions 1..n.
+QByteArray onfOf(const table::Table &t);
+// The spreadsheet table for a table, positions 1..n.
+QByteArray csvOf(const table::Table &t);
+
+// The nine digits the unit holds for a GSM number as people write it:
+// 888123456, 0888123456, 359888123456, +359 888 123 456, 00359888123456;
+// blanks, dashes, dots and parentheses are passed over. An empty text and
+// nine asterisks (also behind "359") give the blank text blankGsm(). Any
+// other text is not a GSM number: nothing.
+std::optional<QString> normaliseGsm(const QString &text);
+
+} // namespace files

@@ -1,0 +1,200 @@
+#include "table/plan.h"
+
+#include <QHash>
+
+#include <set>
+
+namespace table {
+
+namespace {
+bool holdsGsm(const Entry &e) { return e.gsm != blankGsm(); }
+bool holdsObject(const Entry &e) { return e.object != 0; }
+} // namespace
+
+Table resultOf(const Table &unit, const QList<files::FileEntry> &entries, bool prune)
+{
+    Table result = prune ? Table(unit.size()) : unit;
+    for (const files::FileEntry &e : entries)
+        if (e.position >= 1 && e.position <= result.size())
+            result[e.position - 1] = e.entry;
+    return result;
+}
+
+QList<files::Problem> checkAgainstUnit(const Table &unit, const QList<files::FileEntry> &entries, bool prune)
+{
+    QList<files::Problem> problems;
+    QHash<int, int> lineOf; // position -> line of the file entry that sets it
+    for (const files::FileEntry &e : entries) {
+        if (e.position < 1 || e.position > unit.size())
+            problems.append({e.line, QStringLiteral("position %1 is outside the unit's slots 1..%2")
+                                         .arg(e.position)
+                                         .arg(unit.size())});
+        else
+            lineOf.insert(e.position, e.line);
+    }
+
+    const auto where = [&lineOf](int position) {
+        const int line = lineOf.value(position);
+        return line > 0 ? QStringLiteral("position %1 (line %2)").arg(position).arg(line)
+                        : QStringLiteral("position %1 (kept from the unit)").arg(position);
+    };
+    // The earlier holder of a number stays named; every later one is a problem.
+    const auto twice = [&](const QString &what, int first, int second) {
+        const int line = lineOf.contains(second) ? lineOf.value(second) : lineOf.value(first);
+        problems.append({line, QStringLiteral("%1 at %2 and at %3").arg(what, where(first), where(second))});
+    };
+
+    const Table result = resultOf(unit, entries, prune);
+    QHash<QString, int> gsmAt;
+    QHash<int, int> objectAt;
+    for (int p = 1; p <= result.size(); ++p) {
+        const Entry &e = result[p - 1];
+        if (holdsGsm(e)) {
+            if (const auto it = gsmAt.constFind(e.gsm); it != gsmAt.cend())
+                twice(QStringLiteral("GSM number %1").arg(e.gsm), *it, p);
+            else
+                gsmAt.insert(e.gsm, p);
+        }
+        if (holdsObject(e)) {
+            if (const auto it = objectAt.constFind(e.object); it != objectAt.cend())
+                twice(QStringLiteral("object number %1").arg(e.object), *it, p);
+            else
+                objectAt.insert(e.object, p);
+        }
+    }
+    return problems;
+}
+
+namespace {
+
+// The writes of one plan, worked out on a copy of the unit's table. A
+// position to change (pending) waits while another pending position holds
+// a number it is to take. Only pending positions hold numbers that matter:
+// one that is left as it is or already written keeps its number for good,
+// and a second holder of it in the result is the result's own duplicate.
+class Planner {
+public:
+    Planner(const Table &unit, const Table &result, Plan &plan) : now(unit), result(result), plan(plan)
+    {
+        const qsizetype n = qMin(unit.size(), result.size());
+        for (int i = 0; i < n; ++i) {
+            if (unit[i] == result[i]) {
+                ++plan.unchanged;
+                continue;
+            }
+            ++(result[i].isBlank() ? plan.toBlank : plan.toWrite);
+            pending.insert(i);
+            hold(i);
+            if (holdsGsm(result[i]))
+                gsmWanted[result[i].gsm].append(i);
+            if (holdsObject(result[i]))
+                objectWanted[result[i].object].append(i);
+        }
+        for (int i : pending)
+            if (blocker(i) < 0)
+                ready.insert(i);
+    }
+
+    void run()
+    {
+        while (!pending.empty()) {
+            // Once ready, a position stays ready: numbers are only ever given up.
+            while (!ready.empty()) {
+                const int i = *ready.begin();
+                ready.erase(ready.begin());
+                pending.erase(i);
+                write(i, result[i], false);
+            }
+            if (pending.empty())
+                break;
+            // Everything left waits on another: follow who waits for whom
+            // until a position comes round again; it lies on a circle, and
+            // blanking it lets the circle go on.
+            std::set<int> seen;
+            int i = *pending.begin();
+            while (seen.insert(i).second)
+                i = blocker(i);
+            write(i, Entry(), true);
+        }
+    }
+
+private:
+    Table now;
+    const Table &result;
+    Plan &plan;
+    std::set<int> pending, ready; // indexes
+    QHash<QString, std::set<int>> gsmHolders; // pending indexes by the number they now hold
+    QHash<qint16, std::set<int>> objectHolders;
+    QHash<QString, QList<int>> gsmWanted; // pending indexes by the number they are to take
+    QHash<qint16, QList<int>> objectWanted;
+
+    void hold(int i)
+    {
+        if (holdsGsm(now[i]))
+            gsmHolders[now[i].gsm].insert(i);
+        if (holdsObject(now[i]))
+            objectHolders[now[i].object].insert(i);
+    }
+
+    template <typename Key>
+    static int otherHolder(const QHash<Key, std::set<int>> &holders, const Key &key, int i)
+    {
+        const auto it = holders.constFind(key);
+        if (it != holders.cend())
+            for (int h : *it)
+                if (h != i)
+                    return h;
+        return -1;
+    }
+
+    // The first pending position, other than i, that holds a number i is to take; -1 for none.
+    int blocker(int i) const
+    {
+        const int g = holdsGsm(result[i]) ? otherHolder(gsmHolders, result[i].gsm, i) : -1;
+        const int o = holdsObject(result[i]) ? otherHolder(objectHolders, result[i].object, i) : -1;
+        return g < 0 ? o : o < 0 ? g : qMin(g, o);
+    }
+
+    void recheck(const QList<int> &waiting)
+    {
+        for (int w : waiting)
+            if (pending.count(w) && blocker(w) < 0)
+                ready.insert(w);
+    }
+
+    void write(int i, const Entry &e, bool blankFirst)
+    {
+        plan.writes.append({i + 1, e, blankFirst});
+        const Entry old = now[i];
+        now[i] = e;
+        if (holdsGsm(old)) {
+            gsmHolders[old.gsm].erase(i);
+            recheck(gsmWanted.value(old.gsm));
+        }
+        if (holdsObject(old)) {
+            objectHolders[old.object].erase(i);
+            recheck(objectWanted.value(old.object));
+        }
+    }
+};
+
+} // namespace
+
+Plan planWrites(const Table &unit, const Table &result)
+{
+    Plan plan;
+    Planner(unit, result, plan).run();
+    return plan;
+}
+
+QList<Difference> differences(const Table &unit, const Table &result)
+{
+    QList<Difference> out;
+    const qsizetype n = qMin(unit.size(), result.size());
+    for (int i = 0; i < n; ++i)
+        if (unit[i] != result[i])
+            out.append({i + 1, unit[i], result[i]});
+    return out;
+}
+
+} // namespace table
