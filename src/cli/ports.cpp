@@ -1,0 +1,55 @@
+#include "cli/ports.h"
+
+#include "link/portfailure.h"
+#include "link/portmap.h"
+
+#include <QSerialPortInfo>
+
+#include <algorithm>
+
+namespace cli {
+
+QList<PortRow> listPorts()
+{
+    QList<PortRow> rows;
+    for (const QSerialPortInfo &info : QSerialPortInfo::availablePorts()) {
+        PortRow r;
+        r.device = info.systemLocation();
+        for (int n = 1; n <= 4; ++n)
+            if (comm::platformPortName(n) == r.device)
+                r.com = n;
+        r.description = info.description();
+        if (info.hasVendorIdentifier() && info.hasProductIdentifier())
+            r.usb = QStringLiteral("%1:%2")
+                        .arg(info.vendorIdentifier(), 4, 16, QLatin1Char('0'))
+                        .arg(info.productIdentifier(), 4, 16, QLatin1Char('0'));
+        r.serial = info.serialNumber();
+        r.holder = comm::lockHolder(comm::lockFilePathFor(r.device));
+        rows << r;
+    }
+    return rows;
+}
+
+QStringList portLines(const QList<PortRow> &rows)
+{
+    QList<QStringList> cells{{QStringLiteral("DEVICE"), QStringLiteral("COM"), QStringLiteral("DESCRIPTION"),
+                              QStringLiteral("USB"), QStringLiteral("SERIAL"), QStringLiteral("HELD BY")}};
+    const auto orDash = [](const QString &s) { return s.isEmpty() ? QStringLiteral("-") : s; };
+    for (const PortRow &r : rows)
+        cells << QStringList{r.device, r.com > 0 ? QStringLiteral("COM%1").arg(r.com) : QStringLiteral("-"),
+                             orDash(r.description), orDash(r.usb), orDash(r.serial), orDash(r.holder)};
+    QList<int> width(cells.first().size(), 0);
+    for (const QStringList &c : cells)
+        for (int i = 0; i < c.size(); ++i)
+            width[i] = std::max(width[i], int(c[i].size()));
+    QStringList lines;
+    for (const QStringList &c : cells) {
+        QString line;
+        for (int i = 0; i < c.size(); ++i)
+            line += i + 1 < c.size() ? c[i].leftJustified(width[i] + 2) : c[i];
+        lines << line;
+    }
+    return lines;
+}
+
+} // namespace cli

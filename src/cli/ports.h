@@ -1,0 +1,26 @@
+#pragma once
+// The serial ports of this computer as m7ctl lists them.
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+namespace cli {
+
+struct PortRow {
+    QString device;      // /dev/ttyUSB0
+    int com = 0;         // the COM number that maps to it, 0 for none
+    QString description; // what the system calls it
+    QString usb;         // vendor:product in hex, empty when not USB
+    QString serial;      // the adapter's serial number
+    QString holder;      // "1234 (name)" of a program holding it, empty when free
+};
+
+// The ports QSerialPortInfo finds, with the COM numbers of the window's
+// mapping and the holders of their lock files.
+QList<PortRow> listPorts();
+
+// A header and one aligned line per port.
+QStringList portLines(const QList<PortRow> &rows);
+
+} // namespace cli

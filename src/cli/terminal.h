@@ -1,0 +1,58 @@
+#pragma once
+// What m7ctl does on the terminal beside its results: one updating
+// progress line on standard error, and Ctrl-C / SIGTERM as a request to
+// stop.
+
+#include <QElapsedTimer>
+#include <QObject>
+#include <QString>
+
+#include <cstdio>
+
+namespace cli {
+
+// "writing  37/120 [#######.............]  85.2/s  0:01 left" on one line
+// of standard error, redrawn at most ten times a second. Nothing at all
+// when disabled (standard error is no terminal, or -q).
+class ProgressLine {
+public:
+    explicit ProgressLine(bool enabled, std::FILE *out = stderr) : m_enabled(enabled), m_out(out) {}
+    ~ProgressLine() { clear(); }
+    // what: "reading"; total 0 when unknown.
+    void update(const QString &what, int done, int total);
+    // Takes the line away (before a message or at the end).
+    void clear();
+
+    // The text of the line, for a given time since the start.
+    static QString format(const QString &what, int done, int total, double seconds);
+
+private:
+    bool m_enabled;
+    std::FILE *m_out;
+    QString m_what;
+    QElapsedTimer m_started;
+    QElapsedTimer m_drawn;
+    bool m_shown = false;
+};
+
+// Whether a progress line belongs on standard error: it is a terminal.
+bool stderrIsTerminal();
+
+// Turns SIGINT and SIGTERM into the signal interrupted() on the event loop
+// (a handler may only write to a pipe). A second signal ends the process at
+// once with status 130.
+class Interrupts : public QObject {
+    Q_OBJECT
+public:
+    explicit Interrupts(QObject *parent = nullptr);
+    ~Interrupts() override;
+    bool seen() const { return m_count > 0; }
+
+signals:
+    void interrupted();
+
+private:
+    int m_count = 0;
+};
+
+} // namespace cli
