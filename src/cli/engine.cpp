@@ -3,6 +3,7 @@
 #include "link/frames.h"
 #include "link/replies.h"
 
+#include <QCoreApplication>
 #include <QEventLoop>
 #include <QTimer>
 
@@ -171,6 +172,8 @@ void Engine::settle()
 
 void Engine::dropPending()
 {
+    // Let the port take in what has reached it, then forget it.
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     onReceived();
     m_lines.clear();
 }
@@ -282,8 +285,11 @@ Outcome Engine::erase(int &reported, const Progress &progress)
             started = true;
             break;
         case comm::Reply::Entry:
-            if (started && progress)
-                progress(++reported, 0);
+            if (started) {
+                ++reported;
+                if (progress)
+                    progress(reported, 0);
+            }
             break;
         case comm::Reply::EraseEnd:
             return Outcome::Done;
