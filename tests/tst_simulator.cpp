@@ -66,29 +66,22 @@ public:
     ssize_t write(const QByteArray &bytes) { return ::write(m_fd, bytes.constData(), size_t(bytes.size())); }
     int writeErrno(const QByteArray &bytes) { return write(bytes) < 0 ? errno : 0; }
 
+    // One read() of the tool and when it returned (nowNs()).
+    struct Read {
+        QByteArray bytes;
+        qint64 atNs;
+    };
+    QList<Read> reads() const
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_reads;
+    }
     QByteArray received() const
     {
-        std::lock_guard<std::mutex> lock(m_mutex);
         QByteArray all;
-        for (const auto &r : m_reads)
-            all += r.first;
+        for (const Read &r : reads())
+            all += r.bytes;
         return all;
-    }
-    QList<QByteArray> reads() const
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        QList<QByteArray> out;
-        for (const auto &r : m_reads)
-            out.append(r.first);
-        return out;
-    }
-    QList<qint64> readTimes() const
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        QList<qint64> out;
-        for (const auto &r : m_reads)
-            out.append(r.second);
-        return out;
     }
     void clear()
     {
@@ -128,7 +121,7 @@ private:
     std::atomic<bool> m_eof{false};
     std::atomic<bool> m_hup{false};
     mutable std::mutex m_mutex;
-    QList<QPair<QByteArray, qint64>> m_reads;
+    QList<Read> m_reads;
 };
 
 QByteArray linesOf(const QList<QByteArray> &bodies)
@@ -376,16 +369,15 @@ void TestSimulator::pacing()
         tool.write("[r]\r");
         QVERIFY(waitFor([&] { return tool.received().size() >= bytes; }));
         QCOMPARE(tool.received().size(), bytes);
-        const QList<qint64> times = tool.readTimes();
-        took.append((times.last() - t0) / 1e6);
+        const QList<ToolEnd::Read> reads = tool.reads();
+        took.append((reads.last().atNs - t0) / 1e6);
 
         // Spread over the whole time, not a burst at one end: half the bytes
         // are in at half the time.
         qint64 byHalf = 0;
-        const QList<QByteArray> reads = tool.reads();
-        for (int i = 0; i < reads.size(); ++i)
-            if (times[i] - t0 <= wireMs / 2 * 1e6)
-                byHalf += reads[i].size();
+        for (const ToolEnd::Read &r : reads)
+            if (r.atNs - t0 <= wireMs / 2 * 1e6)
+                byHalf += r.bytes.size();
         QVERIFY2(byHalf > bytes * 0.4 && byHalf < bytes * 0.6, qPrintable(QString::number(byHalf)));
         QTest::qWait(20);
     }
@@ -403,7 +395,7 @@ void TestSimulator::pacing()
     const qint64 t0 = nowNs();
     tool2.write("[r]\r");
     QVERIFY(waitFor([&] { return tool2.received().size() >= bytes; }));
-    QVERIFY((tool2.readTimes().last() - t0) / 1e6 < wireMs / 3);
+    QVERIFY((tool2.reads().last().atNs - t0) / 1e6 < wireMs / 3);
 }
 
 void TestSimulator::faults()
@@ -426,13 +418,15 @@ void TestSimulator::faults()
             QTest::qWait(30);
             QCOMPARE(tool.received(), entry4 + "(K)\r\n");
             sizes.clear();
-            for (const QByteArray &r : tool.reads())
-                sizes.append(int(r.size()));
+            for (const ToolEnd::Read &r : tool.reads())
+                sizes.append(int(r.bytes.size()));
         }
         QCOMPARE(sizes, (QList<int>{5, 5, 5, 3, 5}));
-        const QList<qint64> times = tool.readTimes();
-        for (int i = 1; i < times.size(); ++i)
-            QVERIFY2(times[i] - times[i - 1] > 1'500'000, qPrintable(QString::number(times[i] - times[i - 1])));
+        const QList<ToolEnd::Read> reads = tool.reads();
+        for (int i = 1; i < reads.size(); ++i) {
+            const qint64 gap = reads[i].atNs - reads[i - 1].atNs;
+            QVERIFY2(gap > 1'500'000, qPrintable(QString::number(gap)));
+        }
     }
     {
         Options o = small(10);
@@ -527,7 +521,7 @@ void TestSimulator::helloAndPortOpenClose()
     QVERIFY(waitFor([&] { return tool.received().size() >= hello.size(); }));
     QCOMPARE(opened.count(), 1);
     QCOMPARE(tool.received(), hello);
-    QVERIFY(tool.readTimes().first() - t0 >= 80'000'000); // not into the open's flush
+    QVERIFY(tool.reads().first().atNs - t0 >= 80'000'000); // not into the open's flush
 
     // A paced reply cut off by the tool closing the port must not reach the
     // next program that opens it.
