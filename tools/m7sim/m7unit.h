@@ -127,6 +127,11 @@ signals:
 private:
     void enqueue(const QByteArray &bytes, bool isLine);
     void pump();
+    qint64 sendableEnd() const;
+    bool pieceAllows(qint64 &limit);
+    bool paceAllows(qint64 &limit);
+    bool writeOut(int fd, qint64 limit);
+    void afterWriting(bool hadWork);
     void scheduleWrite(qint64 delayNs);
     void onReadable();
     void onProbe();
