@@ -24,17 +24,24 @@ m7sim::Options unitOf(int slotCount = 1000)
     return o;
 }
 
-// A unit on a pseudo-terminal and a window whose COM 1 is that unit, connected
-// and told "ready" by the unit's start-up notice.
+// A unit on a pseudo-terminal and a window whose COM 1 is that unit.
 struct Bench {
-    explicit Bench(const m7sim::Options &o = unitOf()) : unit(o), w(QStringList{})
+    explicit Bench(const m7sim::Options &o = unitOf()) : unit(o), w(QStringList{}) {}
+    // Starts the unit, connects the window and waits until the unit's
+    // start-up notice has made it ready. When any of it fails, the running
+    // test has failed, saying why, and the result is false: QVERIFY(start())
+    // ends the test function there.
+    bool start()
     {
-        QVERIFY(unit.start());
-        w.devices = QStringList{unit.slavePath()};
-        w->Timer1->stop(); // ticks are given by the tests
-        QVERIFY(connectWindow(*w));
-        QVERIFY(waitFor([&] { return w->linkState == LinkState::Ready; }));
-        QCOMPARE(w->Label2->text(), QStringLiteral("Starting..."));
+        [this] {
+            QVERIFY2(unit.start(), qPrintable(unit.errorString()));
+            w.devices = QStringList{unit.slavePath()};
+            w->Timer1->stop(); // ticks are given by the tests
+            QVERIFY(connectWindow(*w));
+            QVERIFY(waitFor([&] { return w->linkState == LinkState::Ready; }));
+            QCOMPARE(w->Label2->text(), QStringLiteral("Starting..."));
+        }();
+        return !QTest::currentTestFailed();
     }
     void readAll()
     {
@@ -102,6 +109,7 @@ private slots:
         QFETCH(int, ticks);
         QFETCH(bool, ready);
         Bench b(options);
+        QVERIFY(b.start());
         b.readAll();
         QVERIFY(waitFor([&] { return b.w->List1->count() == rows; }, 10000));
         QCOMPARE(b.unit.framesReceived(), QList<QByteArray>{QByteArray("\x5B\x72\x5D\x0D")});
@@ -129,6 +137,7 @@ private slots:
     void editsAndWritesAnEntry()
     {
         Bench b(unitOf(40));
+        QVERIFY(b.start());
         b.readAll();
         QVERIFY(waitFor([&] { return b.w->List1->count() == 40 && b.w->linkState == LinkState::Ready; }));
         // A used slot, and an object number nobody has.
@@ -171,6 +180,7 @@ private slots:
         m7sim::Options o = unitOf(30);
         o.paced = true; // so that the busy window is up for a while
         Bench b(o);
+        QVERIFY(b.start());
         b.w->show();
         b.eraseAll();
         QVERIFY(waitFor([&] { return !b.w->isEnabled(); }));
@@ -189,6 +199,7 @@ private slots:
         m7sim::Options o = unitOf(30);
         o.silenceAfterLines = 5; // erase start and four reports, then nothing
         Bench b(o);
+        QVERIFY(b.start());
         b.w->show();
         b.eraseAll();
         QVERIFY(waitFor([&] { return b.w->List1->count() == 4; }));
@@ -211,6 +222,7 @@ private slots:
         m7sim::Options o = unitOf(40);
         o.splitBytes = 1;
         Bench b(o);
+        QVERIFY(b.start());
         b.w->opMode = OpMode::ReadAll;
         b.unit.sendLine("0017888000017 ");
         b.unit.sendLine("4e04888000018 ");
@@ -225,6 +237,7 @@ private slots:
         // A megabyte without a terminator: memory stays bounded and the next
         // reply is acted on.
         Bench f;
+        QVERIFY(f.start());
         QByteArray junk;
         while (junk.size() < (1 << 20))
             junk += "garbage (with brackets) but no end ";
@@ -242,6 +255,7 @@ private slots:
         m7sim::Options o = unitOf(1000);
         o.hangupAfterLines = 300;
         Bench b(o);
+        QVERIFY(b.start());
         QStringList told;
         app::setMsgBoxResponder([&](const QString &text, int, const QString &) {
             told << text;

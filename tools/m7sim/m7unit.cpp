@@ -262,6 +262,9 @@ bool Unit::writeOut(int fd, qint64 limit)
     if (m_options.keepLog)
         m_sentLog.append(m_out.constData() + offset, n);
     m_written += n;
+    emit bytesWritten(n);
+    if (m_master != fd || !m_slaveOpen)
+        return false;
     if (m_options.splitBytes > 0 && !m_pieceEnds.empty() && m_written >= m_pieceEnds.front()) {
         m_pieceEnds.pop_front();
         m_pieceGap = true;

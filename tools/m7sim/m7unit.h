@@ -119,6 +119,7 @@ public:
 signals:
     void frameReceived(const QByteArray &frame);
     void lineSent(const QByteArray &line); // once its last byte is written
+    void bytesWritten(qint64 count);       // after every write() to the tool
     void outputDrained();                  // the send queue became empty
     void slaveOpened(); // within 25 ms of the tool opening the port
     void slaveClosed(); // the last program holding the port closed it, or hangUp()
