@@ -155,6 +155,8 @@ Options small(int slotCount, quint32 seed = 3)
 
 } // namespace
 
+Q_DECLARE_METATYPE(m7sim::Options)
+
 class TestSimulator : public QObject
 {
     Q_OBJECT
@@ -168,6 +170,8 @@ private slots:
     void pacing();
     void faults();
     void hangUpAndReopen();
+    void writes_data();
+    void writes();
     void helloAndPortOpenClose();
     void noSpinning();
 };
@@ -511,6 +515,77 @@ void TestSimulator::hangUpAndReopen()
     tool2.write("[r0004]\r");
     QVERIFY(waitFor([&] { return tool2.received().size() >= 23; }));
     QCOMPARE(tool2.received(), all.mid(4 * 18, 18) + "(K)\r\n");
+}
+
+// Three writes as a tool sends them, each with a read of its slot right
+// behind it: `kept` says which writes the table takes, `lineGoneAfter` after
+// which the cable is pulled (0: never), `delayMs` how long each write takes.
+void TestSimulator::writes_data()
+{
+    QTest::addColumn<Options>("options");
+    QTest::addColumn<QList<bool>>("kept");
+    QTest::addColumn<int>("lineGoneAfter");
+    QTest::addColumn<int>("delayMs");
+    Options o = small(10);
+    QTest::newRow("plain") << o << QList<bool>{true, true, true} << 0 << 0;
+    o.writeDelayMs = 150;
+    QTest::newRow("write delay") << o << QList<bool>{true, true, true} << 0 << 150;
+    o = small(10);
+    o.ignoreWrite = 2;
+    QTest::newRow("ignored write") << o << QList<bool>{true, false, true} << 0 << 0;
+    o = small(10);
+    o.hangupAfterWrites = 2;
+    QTest::newRow("hang-up after writes") << o << QList<bool>{true, true} << 2 << 0;
+}
+
+void TestSimulator::writes()
+{
+    QFETCH(Options, options);
+    QFETCH(QList<bool>, kept);
+    QFETCH(int, lineGoneAfter);
+    QFETCH(int, delayMs);
+    Unit unit(options);
+    ToolEnd tool;
+    QVERIFY(connectTool(unit, tool));
+    // The slot as the unit holds it when the read behind the write comes in,
+    // and when the write is done (before its status reply is out).
+    int slot = 0;
+    QList<Slot> whenReadCame;
+    QList<Slot> whenDone;
+    connect(&unit, &Unit::frameReceived, this, [&](const QByteArray &frame) {
+        if (frame.startsWith("[r"))
+            whenReadCame.append(unit.table()[slot]);
+    });
+    connect(&unit, &Unit::writeProcessed, this, [&](int written) {
+        QVERIFY(!tool.received().contains("(K)"));
+        whenDone.append(unit.table()[written]);
+    });
+
+    for (int i = 0; i < kept.size(); ++i) {
+        slot = i + 1;
+        const Slot before = unit.table()[slot];
+        const Slot written{QByteArray::number(777000000 + i), 100 + i};
+        const Slot held = kept[i] ? written : before;
+        tool.clear();
+        const qint64 t0 = nowNs();
+        tool.write(QStringLiteral("[w%1%2%3]\r[r%1]\r")
+                       .arg(slot, 4, 10, QLatin1Char('0'))
+                       .arg(written.object, 4, 10, QLatin1Char('0'))
+                       .arg(QString::fromLatin1(written.gsm))
+                       .toLatin1());
+        const QByteArray expected = i + 1 == lineGoneAfter ? QByteArray("(K)\r\n") // the read is lost with the line
+                                                           : "(K)\r\n" + lineOf(entryBody(held)) + "(K)\r\n";
+        QVERIFY(waitFor([&] { return tool.received().size() >= expected.size(); }));
+        QTest::qWait(20);
+        QCOMPARE(tool.received(), expected);
+        QVERIFY(tool.reads().first().atNs - t0 >= delayMs * 950'000);
+        // A slow write changes the table only when it is done.
+        QCOMPARE(whenReadCame.last(), delayMs > 0 ? before : held);
+        QCOMPARE(whenDone.size(), i + 1);
+        QCOMPARE(whenDone.last(), held);
+        QCOMPARE(unit.table()[slot], held);
+    }
+    QCOMPARE(waitFor([&] { return tool.gotEof(); }, 300), lineGoneAfter > 0);
 }
 
 void TestSimulator::helloAndPortOpenClose()

@@ -56,13 +56,23 @@ Unit::Unit(const Options &options, QObject *parent)
     if (m_options.heartbeatMs > 0)
         m_heartbeat.setInterval(m_options.heartbeatMs);
     connect(&m_heartbeat, &QTimer::timeout, this, [this] {
-        if (outputIdle() && m_hangupAt < 0)
+        if (outputIdle() && m_hangupAt < 0 && m_frameQueue.empty())
             sendLine(statusBody());
     });
 
     m_hangupTimer.setSingleShot(true);
     m_hangupTimer.setInterval(kHangupGraceMs);
     connect(&m_hangupTimer, &QTimer::timeout, this, &Unit::hangUp);
+
+    m_writeDelay.setSingleShot(true);
+    m_writeDelay.setTimerType(Qt::PreciseTimer);
+    m_writeDelay.setInterval(qMax(0, m_options.writeDelayMs));
+    connect(&m_writeDelay, &QTimer::timeout, this, [this] {
+        const Command write = parseCommand(m_frameQueue.front());
+        m_frameQueue.pop_front();
+        carryOut(write);
+        carryOutFrames();
+    });
 }
 
 Unit::~Unit()
@@ -416,20 +426,48 @@ void Unit::handleFrame(const QByteArray &frame)
         queueHello();
     }
 
-    const Command command = parseCommand(frame);
-    const QList<QByteArray> bodies = execute(command, m_table, m_options.info);
+    m_frameQueue.push_back(frame);
+    carryOutFrames();
+}
+
+// Carries out the frames received, in order, until a write has to take its
+// time (writeDelayMs): the timer carries that one out and goes on.
+void Unit::carryOutFrames()
+{
+    while (!m_frameQueue.empty() && !m_writeDelay.isActive()) {
+        const Command command = parseCommand(m_frameQueue.front());
+        if (command.kind == Command::Write && m_options.writeDelayMs > 0) {
+            m_writeDelay.start();
+            return;
+        }
+        m_frameQueue.pop_front();
+        carryOut(command);
+    }
+}
+
+void Unit::carryOut(const Command &command)
+{
+    const bool write = command.kind == Command::Write;
+    const int writeNumber = write ? ++m_writesCarriedOut : 0;
+    const QList<QByteArray> bodies = write && writeNumber == m_options.ignoreWrite
+                                         ? QList<QByteArray>{statusBody()} // lost: the table stays
+                                         : execute(command, m_table, m_options.info);
+    if (write)
+        emit writeProcessed(command.slot);
+
     qsizetype count = bodies.size();
     if (m_options.silenceAfterLines >= 0)
         count = qMin<qsizetype>(count, m_options.silenceAfterLines);
-    const bool pull = command.kind == Command::ReadAll && m_options.hangupAfterLines >= 0;
-    if (pull)
+    const bool pullInRead = command.kind == Command::ReadAll && m_options.hangupAfterLines >= 0;
+    if (pullInRead)
         count = qMin<qsizetype>(count, m_options.hangupAfterLines);
     for (qsizetype i = 0; i < count; ++i) {
         QByteArray line = m_options.garbage + '(' + bodies[i] + ')';
         line += i == m_options.lfOnlyLine ? "\n" : "\r\n";
         enqueue(line, true);
     }
-    if (pull)
+    const bool pullAfterWrite = write && writeNumber == m_options.hangupAfterWrites;
+    if ((pullInRead || pullAfterWrite) && m_slaveOpen && m_hangupAt < 0)
         m_hangupAt = m_queued;
     pump();
 }

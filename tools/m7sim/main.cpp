@@ -145,9 +145,15 @@ void describeOptions(QCommandLineParser &p)
         "answering. Per-command counts are reply lines of one command; the\n"
         "start-up notice and the heartbeat are not commands.\n"
         "\n"
-        "After a --hangup-after hang-up the unit comes back after one second on\n"
-        "a new pseudo-terminal: its path is printed as a new line of output and\n"
-        "the --link is moved to it.\n"
+        "Writes (--write-delay, --ignore-write, --hangup-after-writes) make it a\n"
+        "slow unit, one that loses a write, or one whose cable is pulled during\n"
+        "a run of writes. The N-th write counts the write frames since start,\n"
+        "from 1. Frames are carried out in order: one that comes while a write\n"
+        "is still being processed waits for it.\n"
+        "\n"
+        "After a --hangup-after or --hangup-after-writes hang-up the unit comes\n"
+        "back after one second on a new pseudo-terminal: its path is printed as\n"
+        "a new line of output and the --link is moved to it.\n"
         "\n"
         "To run the programmer itself with this unit on COM 1:\n"
         "  scripts/with-unit [these options] -- build/m7prog"));
@@ -165,6 +171,9 @@ void describeOptions(QCommandLineParser &p)
         {QStringLiteral("garbage"), QStringLiteral("Fault: write TEXT in front of the '(' of every line. \\r \\n \\t \\0 \\\\ and \\xHH are understood."), QStringLiteral("TEXT")},
         {QStringLiteral("lf-only-line"), QStringLiteral("Fault: reply line N (0-based) of every command ends in ')' LF instead of ')' CR LF."), QStringLiteral("N")},
         {QStringLiteral("hangup-after"), QStringLiteral("Fault: during a whole-table read, close the pseudo-terminal after N reply lines, as if the cable were pulled."), QStringLiteral("N")},
+        {QStringLiteral("write-delay"), QStringLiteral("Every write frame takes MS milliseconds to process: then the table changes and the status reply (K) goes out."), QStringLiteral("MS")},
+        {QStringLiteral("ignore-write"), QStringLiteral("Fault: the N-th write frame is answered with its status reply (K) as usual but does not change the table."), QStringLiteral("N")},
+        {QStringLiteral("hangup-after-writes"), QStringLiteral("Fault: once the status reply of the N-th write frame is out, close the pseudo-terminal, as if the cable were pulled."), QStringLiteral("N")},
         {QStringLiteral("link"), QStringLiteral("Make PATH a symbolic link to the pseudo-terminal (removed on exit), e.g. a fixed name for the programmer's settings."), QStringLiteral("PATH")},
         {QStringLiteral("log"), QStringLiteral("Append every frame received and every line sent, with a timestamp, to FILE."), QStringLiteral("FILE")},
     };
@@ -202,6 +211,9 @@ Settings readSettings(const QCommandLineParser &p)
     o.garbage = unescape(p.value(QStringLiteral("garbage")));
     o.lfOnlyLine = intOption(p, QStringLiteral("lf-only-line"), 0, 1'000'000, -1);
     o.hangupAfterLines = intOption(p, QStringLiteral("hangup-after"), 0, 1'000'000, -1);
+    o.writeDelayMs = intOption(p, QStringLiteral("write-delay"), 0, 86'400'000, 0);
+    o.ignoreWrite = intOption(p, QStringLiteral("ignore-write"), 1, 1'000'000'000, 0);
+    o.hangupAfterWrites = intOption(p, QStringLiteral("hangup-after-writes"), 1, 1'000'000'000, 0);
     o.keepLog = false; // runs for hours: --log is the record
     settings.linkPath = p.value(QStringLiteral("link"));
     if (p.isSet(QStringLiteral("log")))
