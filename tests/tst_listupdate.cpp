@@ -10,10 +10,7 @@ using namespace testing;
 using namespace app;
 
 namespace {
-const QString kGsmBad = QStringLiteral(" DLETE Object ? ");
-const QString kGsmBadTitle = QStringLiteral("!!! GSM Number is INCORRECT !!!");
-const QString kObjZero = QStringLiteral(" DLETE GSM Number ? ");
-const QString kObjZeroTitle = QStringLiteral("Object Number = 0 !!!");
+using Box = ScriptedBoxes::Box;
 
 QStringList table()
 {
@@ -22,15 +19,40 @@ QStringList table()
             QStringLiteral("(0005) : 359888000005 - 7999")};
 }
 
-// A window holding the table with row `row` selected and its fields filled
-// as a click on it leaves them.
-void select(frmM7_1 &w, int row)
+// `rows` with row `i` replaced.
+QStringList with(QStringList rows, int i, const QString &row)
+{
+    rows[i] = row;
+    return rows;
+}
+
+// A window holding `rows` with row `row` selected and its fields filled as a
+// click on it leaves them.
+void select(frmM7_1 &w, int row, const QStringList &rows = table())
 {
     w.List1->clear();
-    w.List1->addItems(table());
+    w.List1->addItems(rows);
     w.selIndex = qint16(row);
     w.List1->setCurrentRow(row);
     w.List1_Click();
+}
+
+// The questions and refusals of the list update.
+Box gsmIncorrect(int answer)
+{
+    return {QStringLiteral(" DLETE Object ? "), vbYesNo, QStringLiteral("!!! GSM Number is INCORRECT !!!"), answer};
+}
+Box objectZero(int answer)
+{
+    return {QStringLiteral(" DLETE GSM Number ? "), vbYesNo, QStringLiteral("Object Number = 0 !!!"), answer};
+}
+Box duplicate(const char *what, int position)
+{
+    return {QStringLiteral("Position : %1-(%2)\rDublicate %3 number!")
+                .arg(position)
+                .arg(position, 4, 10, QLatin1Char('0'))
+                .arg(QLatin1String(what)),
+            vbOKOnly, QStringLiteral("!!! %1 - ERROR !!!").arg(QLatin1String(what)), vbOK};
 }
 
 QByteArray workFile()
@@ -44,6 +66,8 @@ QByteArray recordsOfList(const frmM7_1 &w)
     return files::recordsOf(rowsOf(w));
 }
 } // namespace
+
+Q_DECLARE_METATYPE(ScriptedBoxes::Box)
 
 class ListUpdateTest : public ScratchCases {
     Q_OBJECT
@@ -64,120 +88,76 @@ private slots:
         QCOMPARE(rowsOf(*w), table());
     }
 
-    void shortGsmNumber()
+    // What the update asks or refuses before it commits the fields into the
+    // selected row `row` of `rows`: the boxes in order with their answers,
+    // then the row committed, which the fields show too. A null GSM or
+    // object text leaves that field as the selection filled it.
+    void checksTheFieldsBeforeCommitting_data()
     {
-        WindowUnderTest w;
-        select(*w, 2);
-        w->Text2->setText(QStringLiteral("88800000"));
-        {
-            ScriptedBoxes boxes;
-            boxes.expect(kGsmBad, vbYesNo, kGsmBadTitle, vbYes);
-            w->cmdUpadateList_Click();
-        }
-        QCOMPARE(w->List1->item(2)->text(), QStringLiteral("(0003) : 359********* - 0"));
-        QCOMPARE(w->selGsm, QStringLiteral("*********"));
-        QCOMPARE(w->selObject, qint16(0));
-        QCOMPARE(workFile(), recordsOfList(*w));
+        QTest::addColumn<QStringList>("rows");
+        QTest::addColumn<int>("row");
+        QTest::addColumn<QString>("gsm");
+        QTest::addColumn<QString>("object");
+        QTest::addColumn<QList<Box>>("boxes");
+        QTest::addColumn<QString>("committed");
+        const QString keep;
+        const QStringList t = table();
 
-        select(*w, 2);
-        w->Text2->setText(QStringLiteral("88800000"));
-        w->Text3->setText(QStringLiteral("44"));
-        {
-            ScriptedBoxes boxes;
-            boxes.expect(kGsmBad, vbYesNo, kGsmBadTitle, vbNo);
-            w->cmdUpadateList_Click();
-        }
-        QCOMPARE(w->Text2->text(), QStringLiteral("888000003"));
-        QCOMPARE(w->Text3->text(), QStringLiteral("33"));
-        QCOMPARE(rowsOf(*w), table());
-    }
-
-    void objectZero()
-    {
-        WindowUnderTest w;
-        select(*w, 0);
-        w->Text3->setText(QStringLiteral("0"));
-        {
-            ScriptedBoxes boxes;
-            boxes.expect(kObjZero, vbYesNo, kObjZeroTitle, vbYes);
-            w->cmdUpadateList_Click();
-        }
-        QCOMPARE(w->List1->item(0)->text(), QStringLiteral("(0001) : 359********* - 0"));
-
-        select(*w, 0);
-        w->Text3->setText(QStringLiteral("0"));
-        {
-            ScriptedBoxes boxes;
-            boxes.expect(kObjZero, vbYesNo, kObjZeroTitle, vbNo);
-            w->cmdUpadateList_Click();
-        }
-        QCOMPARE(w->List1->item(0)->text(), QStringLiteral("(0001) : 359888000001 - 0"));
-
+        // A GSM number that is not nine characters: Yes deletes the entry, No
+        // puts the row's own values back.
+        QTest::newRow("shortGsmNumber: deleted")
+            << t << 2 << "88800000" << keep << QList<Box>{gsmIncorrect(vbYes)} << "(0003) : 359********* - 0";
+        QTest::newRow("shortGsmNumber: kept") << t << 2 << "88800000" << "44" << QList<Box>{gsmIncorrect(vbNo)} << t[2];
+        // Object 0 with a GSM number: Yes deletes the entry, No keeps object 0.
+        QTest::newRow("objectZero: deleted")
+            << t << 0 << keep << "0" << QList<Box>{objectZero(vbYes)} << "(0001) : 359********* - 0";
+        QTest::newRow("objectZero: kept")
+            << t << 0 << keep << "0" << QList<Box>{objectZero(vbNo)} << "(0001) : 359888000001 - 0";
         // The blank GSM text takes object 0 without a question.
-        select(*w, 2);
-        w->Text2->setText(QStringLiteral("*********"));
-        {
-            ScriptedBoxes boxes;
-            w->cmdUpadateList_Click();
-        }
-        QCOMPARE(w->List1->item(2)->text(), QStringLiteral("(0003) : 359********* - 0"));
-    }
-
-    void duplicatesAreRefused()
-    {
-        WindowUnderTest w;
-        // A GSM number that row 3 holds.
-        select(*w, 0);
-        w->Text2->setText(QStringLiteral("888000003"));
-        {
-            ScriptedBoxes boxes;
-            boxes.expect(QStringLiteral("Position : 3-(0003)\rDublicate GSM number!"), vbOKOnly,
-                         QStringLiteral("!!! GSM - ERROR !!!"), vbOK);
-            w->cmdUpadateList_Click();
-        }
-        QCOMPARE(w->Text2->text(), QStringLiteral("888000001"));
-        QCOMPARE(w->Text3->text(), QStringLiteral("11"));
-        QCOMPARE(rowsOf(*w), table());
-        QCOMPARE(workFile(), recordsOfList(*w)); // still written
-
-        // An object number that row 3 holds.
-        select(*w, 0);
-        w->Text3->setText(QStringLiteral("33"));
-        {
-            ScriptedBoxes boxes;
-            boxes.expect(QStringLiteral("Position : 3-(0003)\rDublicate OBJECT number!"), vbOKOnly,
-                         QStringLiteral("!!! OBJECT - ERROR !!!"), vbOK);
-            w->cmdUpadateList_Click();
-        }
-        QCOMPARE(rowsOf(*w), table());
-
+        QTest::newRow("objectZero: blank GSM asks nothing")
+            << t << 2 << "*********" << keep << QList<Box>{} << "(0003) : 359********* - 0";
+        // A number another row holds is refused with that row's position; the
+        // row's own values go back into the fields and are committed.
+        QTest::newRow("duplicatesAreRefused: GSM number")
+            << t << 0 << "888000003" << keep << QList<Box>{duplicate("GSM", 3)} << t[0];
+        QTest::newRow("duplicatesAreRefused: object number")
+            << t << 0 << keep << "33" << QList<Box>{duplicate("OBJECT", 3)} << t[0];
         // Both in one update, the GSM search first: the selected row already
         // shares its object number with row 5 (as read from the unit).
-        w->List1->item(0)->setText(QStringLiteral("(0001) : 359888000001 - 7999"));
-        w->List1->setCurrentRow(0);
-        w->List1_Click();
-        w->Text2->setText(QStringLiteral("888000005"));
-        {
-            ScriptedBoxes boxes;
-            boxes.expect(QStringLiteral("Position : 5-(0005)\rDublicate GSM number!"), vbOKOnly,
-                         QStringLiteral("!!! GSM - ERROR !!!"), vbOK)
-                .expect(QStringLiteral("Position : 5-(0005)\rDublicate OBJECT number!"), vbOKOnly,
-                        QStringLiteral("!!! OBJECT - ERROR !!!"), vbOK);
-            w->cmdUpadateList_Click();
-        }
-
+        const QStringList shared = with(t, 0, QStringLiteral("(0001) : 359888000001 - 7999"));
+        QTest::newRow("duplicatesAreRefused: both, GSM first")
+            << shared << 0 << "888000005" << keep
+            << QList<Box>{duplicate("GSM", 5), duplicate("OBJECT", 5)} << shared[0];
         // Blank entries never count, nor does the row against itself.
-        select(*w, 1);
+        QTest::newRow("duplicatesAreRefused: blank entry") << t << 1 << keep << keep << QList<Box>{} << t[1];
+        QTest::newRow("duplicatesAreRefused: row against itself") << t << 2 << keep << keep << QList<Box>{} << t[2];
+    }
+    void checksTheFieldsBeforeCommitting()
+    {
+        QFETCH(QStringList, rows);
+        QFETCH(int, row);
+        QFETCH(QString, gsm);
+        QFETCH(QString, object);
+        QFETCH(QList<Box>, boxes);
+        QFETCH(QString, committed);
+        WindowUnderTest w;
+        select(*w, row, rows);
+        if (!gsm.isNull())
+            w->Text2->setText(gsm);
+        if (!object.isNull())
+            w->Text3->setText(object);
         {
-            ScriptedBoxes boxes;
+            ScriptedBoxes script;
+            for (const Box &b : boxes)
+                script.expect(b);
             w->cmdUpadateList_Click();
+            QVERIFY(script.allShown());
         }
-        select(*w, 2);
-        {
-            ScriptedBoxes boxes;
-            w->cmdUpadateList_Click();
-        }
-        QCOMPARE(w->List1->item(2)->text(), table()[2]);
+        QCOMPARE(rowsOf(*w), with(rows, row, committed));
+        const QString row359 = QStringLiteral("(%1) : 359%2 - %3");
+        QCOMPARE(row359.arg(w->Text1->text(), w->Text2->text(), w->Text3->text()), committed);
+        QCOMPARE(row359.arg(w->Text1->text(), w->selGsm).arg(w->selObject), committed);
+        QCOMPARE(workFile(), recordsOfList(*w));
     }
 
     void commitsANewEntryAndKeepsTheFile()
@@ -259,8 +239,7 @@ private slots:
         w->Text2->setText(QStringLiteral("888123456"));
         {
             ScriptedBoxes boxes;
-            boxes.expect(QStringLiteral("Position : 12-(0012)\rDublicate GSM number!"), vbOKOnly,
-                         QStringLiteral("!!! GSM - ERROR !!!"), vbOK);
+            boxes.expect(duplicate("GSM", 12));
             w->Command3_Click();
         }
         QCOMPARE(pty.read(21), QByteArray("[w00027999888000333]\r"));

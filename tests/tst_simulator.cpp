@@ -66,29 +66,22 @@ public:
     ssize_t write(const QByteArray &bytes) { return ::write(m_fd, bytes.constData(), size_t(bytes.size())); }
     int writeErrno(const QByteArray &bytes) { return write(bytes) < 0 ? errno : 0; }
 
+    // One read() of the tool and when it returned (nowNs()).
+    struct Read {
+        QByteArray bytes;
+        qint64 atNs;
+    };
+    QList<Read> reads() const
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_reads;
+    }
     QByteArray received() const
     {
-        std::lock_guard<std::mutex> lock(m_mutex);
         QByteArray all;
-        for (const auto &r : m_reads)
-            all += r.first;
+        for (const Read &r : reads())
+            all += r.bytes;
         return all;
-    }
-    QList<QByteArray> reads() const
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        QList<QByteArray> out;
-        for (const auto &r : m_reads)
-            out.append(r.first);
-        return out;
-    }
-    QList<qint64> readTimes() const
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        QList<qint64> out;
-        for (const auto &r : m_reads)
-            out.append(r.second);
-        return out;
     }
     void clear()
     {
@@ -128,7 +121,7 @@ private:
     std::atomic<bool> m_eof{false};
     std::atomic<bool> m_hup{false};
     mutable std::mutex m_mutex;
-    QList<QPair<QByteArray, qint64>> m_reads;
+    QList<Read> m_reads;
 };
 
 QByteArray linesOf(const QList<QByteArray> &bodies)
@@ -162,6 +155,8 @@ Options small(int slotCount, quint32 seed = 3)
 
 } // namespace
 
+Q_DECLARE_METATYPE(m7sim::Options)
+
 class TestSimulator : public QObject
 {
     Q_OBJECT
@@ -175,6 +170,8 @@ private slots:
     void pacing();
     void faults();
     void hangUpAndReopen();
+    void writes_data();
+    void writes();
     void helloAndPortOpenClose();
     void noSpinning();
 };
@@ -376,16 +373,15 @@ void TestSimulator::pacing()
         tool.write("[r]\r");
         QVERIFY(waitFor([&] { return tool.received().size() >= bytes; }));
         QCOMPARE(tool.received().size(), bytes);
-        const QList<qint64> times = tool.readTimes();
-        took.append((times.last() - t0) / 1e6);
+        const QList<ToolEnd::Read> reads = tool.reads();
+        took.append((reads.last().atNs - t0) / 1e6);
 
         // Spread over the whole time, not a burst at one end: half the bytes
         // are in at half the time.
         qint64 byHalf = 0;
-        const QList<QByteArray> reads = tool.reads();
-        for (int i = 0; i < reads.size(); ++i)
-            if (times[i] - t0 <= wireMs / 2 * 1e6)
-                byHalf += reads[i].size();
+        for (const ToolEnd::Read &r : reads)
+            if (r.atNs - t0 <= wireMs / 2 * 1e6)
+                byHalf += r.bytes.size();
         QVERIFY2(byHalf > bytes * 0.4 && byHalf < bytes * 0.6, qPrintable(QString::number(byHalf)));
         QTest::qWait(20);
     }
@@ -403,7 +399,7 @@ void TestSimulator::pacing()
     const qint64 t0 = nowNs();
     tool2.write("[r]\r");
     QVERIFY(waitFor([&] { return tool2.received().size() >= bytes; }));
-    QVERIFY((tool2.readTimes().last() - t0) / 1e6 < wireMs / 3);
+    QVERIFY((tool2.reads().last().atNs - t0) / 1e6 < wireMs / 3);
 }
 
 void TestSimulator::faults()
@@ -415,24 +411,38 @@ void TestSimulator::faults()
         Unit unit(o);
         ToolEnd tool;
         QVERIFY(connectTool(unit, tool));
-        // 2 ms apart is plenty for a reader that is waiting, but a machine
-        // busy with other work may run the reader late and merge pieces:
-        // one of three tries must show every piece on its own.
-        QList<int> sizes;
-        for (int run = 0; run < 3 && sizes != QList<int>{5, 5, 5, 3, 5}; ++run) {
+        // The unit writes every piece on its own, 2 ms after the one before:
+        // timed where it writes, so that a busy machine can only widen the
+        // gaps.
+        QList<qint64> written;
+        QList<qint64> writtenAt;
+        connect(&unit, &Unit::bytesWritten, this, [&](qint64 n) {
+            written.append(n);
+            writtenAt.append(nowNs());
+        });
+        // 2 ms is plenty for a reader that is waiting, but a machine busy with
+        // other work may run the reader late and merge pieces: one of five
+        // tries must show every piece arriving as a read of its own.
+        const QList<qint64> pieces{5, 5, 5, 3, 5};
+        QList<qint64> sizes;
+        for (int run = 0; run < 5 && sizes != pieces; ++run) {
             tool.clear();
+            written.clear();
+            writtenAt.clear();
             tool.write("[r0004]\r");
             QVERIFY(waitFor([&] { return tool.received().size() >= 23; }));
             QTest::qWait(30);
             QCOMPARE(tool.received(), entry4 + "(K)\r\n");
+            QCOMPARE(written, pieces);
+            for (int i = 1; i < writtenAt.size(); ++i) {
+                const qint64 gap = writtenAt[i] - writtenAt[i - 1];
+                QVERIFY2(gap > 1'500'000, qPrintable(QString::number(gap)));
+            }
             sizes.clear();
-            for (const QByteArray &r : tool.reads())
-                sizes.append(int(r.size()));
+            for (const ToolEnd::Read &r : tool.reads())
+                sizes.append(r.bytes.size());
         }
-        QCOMPARE(sizes, (QList<int>{5, 5, 5, 3, 5}));
-        const QList<qint64> times = tool.readTimes();
-        for (int i = 1; i < times.size(); ++i)
-            QVERIFY2(times[i] - times[i - 1] > 1'500'000, qPrintable(QString::number(times[i] - times[i - 1])));
+        QCOMPARE(sizes, pieces);
     }
     {
         Options o = small(10);
@@ -507,6 +517,77 @@ void TestSimulator::hangUpAndReopen()
     QCOMPARE(tool2.received(), all.mid(4 * 18, 18) + "(K)\r\n");
 }
 
+// Three writes as a tool sends them, each with a read of its slot right
+// behind it: `kept` says which writes the table takes, `lineGoneAfter` after
+// which the cable is pulled (0: never), `delayMs` how long each write takes.
+void TestSimulator::writes_data()
+{
+    QTest::addColumn<Options>("options");
+    QTest::addColumn<QList<bool>>("kept");
+    QTest::addColumn<int>("lineGoneAfter");
+    QTest::addColumn<int>("delayMs");
+    Options o = small(10);
+    QTest::newRow("plain") << o << QList<bool>{true, true, true} << 0 << 0;
+    o.writeDelayMs = 150;
+    QTest::newRow("write delay") << o << QList<bool>{true, true, true} << 0 << 150;
+    o = small(10);
+    o.ignoreWrite = 2;
+    QTest::newRow("ignored write") << o << QList<bool>{true, false, true} << 0 << 0;
+    o = small(10);
+    o.hangupAfterWrites = 2;
+    QTest::newRow("hang-up after writes") << o << QList<bool>{true, true} << 2 << 0;
+}
+
+void TestSimulator::writes()
+{
+    QFETCH(Options, options);
+    QFETCH(QList<bool>, kept);
+    QFETCH(int, lineGoneAfter);
+    QFETCH(int, delayMs);
+    Unit unit(options);
+    ToolEnd tool;
+    QVERIFY(connectTool(unit, tool));
+    // The slot as the unit holds it when the read behind the write comes in,
+    // and when the write is done (before its status reply is out).
+    int slot = 0;
+    QList<Slot> whenReadCame;
+    QList<Slot> whenDone;
+    connect(&unit, &Unit::frameReceived, this, [&](const QByteArray &frame) {
+        if (frame.startsWith("[r"))
+            whenReadCame.append(unit.table()[slot]);
+    });
+    connect(&unit, &Unit::writeProcessed, this, [&](int written) {
+        QVERIFY(!tool.received().contains("(K)"));
+        whenDone.append(unit.table()[written]);
+    });
+
+    for (int i = 0; i < kept.size(); ++i) {
+        slot = i + 1;
+        const Slot before = unit.table()[slot];
+        const Slot written{QByteArray::number(777000000 + i), 100 + i};
+        const Slot held = kept[i] ? written : before;
+        tool.clear();
+        const qint64 t0 = nowNs();
+        tool.write(QStringLiteral("[w%1%2%3]\r[r%1]\r")
+                       .arg(slot, 4, 10, QLatin1Char('0'))
+                       .arg(written.object, 4, 10, QLatin1Char('0'))
+                       .arg(QString::fromLatin1(written.gsm))
+                       .toLatin1());
+        const QByteArray expected = i + 1 == lineGoneAfter ? QByteArray("(K)\r\n") // the read is lost with the line
+                                                           : "(K)\r\n" + lineOf(entryBody(held)) + "(K)\r\n";
+        QVERIFY(waitFor([&] { return tool.received().size() >= expected.size(); }));
+        QTest::qWait(20);
+        QCOMPARE(tool.received(), expected);
+        QVERIFY(tool.reads().first().atNs - t0 >= delayMs * 950'000);
+        // A slow write changes the table only when it is done.
+        QCOMPARE(whenReadCame.last(), delayMs > 0 ? before : held);
+        QCOMPARE(whenDone.size(), i + 1);
+        QCOMPARE(whenDone.last(), held);
+        QCOMPARE(unit.table()[slot], held);
+    }
+    QCOMPARE(waitFor([&] { return tool.gotEof(); }, 300), lineGoneAfter > 0);
+}
+
 void TestSimulator::helloAndPortOpenClose()
 {
     Options o = small(100);
@@ -527,7 +608,7 @@ void TestSimulator::helloAndPortOpenClose()
     QVERIFY(waitFor([&] { return tool.received().size() >= hello.size(); }));
     QCOMPARE(opened.count(), 1);
     QCOMPARE(tool.received(), hello);
-    QVERIFY(tool.readTimes().first() - t0 >= 80'000'000); // not into the open's flush
+    QVERIFY(tool.reads().first().atNs - t0 >= 80'000'000); // not into the open's flush
 
     // A paced reply cut off by the tool closing the port must not reach the
     // next program that opens it.

@@ -41,6 +41,7 @@ public:
     ScriptedBoxes();
     ~ScriptedBoxes();
     ScriptedBoxes &expect(const QString &text, int style, const QString &title, int answer);
+    ScriptedBoxes &expect(const Box &box) { return expect(box.text, box.style, box.title, box.answer); }
     // Every box shown so far, in order.
     const QList<Box> &shown() const { return m_shown; }
     int pending() const { return int(m_expected.size()); }

@@ -56,13 +56,23 @@ Unit::Unit(const Options &options, QObject *parent)
     if (m_options.heartbeatMs > 0)
         m_heartbeat.setInterval(m_options.heartbeatMs);
     connect(&m_heartbeat, &QTimer::timeout, this, [this] {
-        if (outputIdle() && m_hangupAt < 0)
+        if (outputIdle() && m_hangupAt < 0 && m_frameQueue.empty())
             sendLine(statusBody());
     });
 
     m_hangupTimer.setSingleShot(true);
     m_hangupTimer.setInterval(kHangupGraceMs);
     connect(&m_hangupTimer, &QTimer::timeout, this, &Unit::hangUp);
+
+    m_writeDelay.setSingleShot(true);
+    m_writeDelay.setTimerType(Qt::PreciseTimer);
+    m_writeDelay.setInterval(qMax(0, m_options.writeDelayMs));
+    connect(&m_writeDelay, &QTimer::timeout, this, [this] {
+        const Command write = parseCommand(m_frameQueue.front());
+        m_frameQueue.pop_front();
+        carryOut(write);
+        carryOutFrames();
+    });
 }
 
 Unit::~Unit()
@@ -178,76 +188,113 @@ void Unit::scheduleWrite(qint64 delayNs)
     m_writeTimer.start(int(ms));
 }
 
+// Writes what is queued, as far as the pieces, the pacing and the tool's
+// reading allow; a timer or the write notifier calls it again for the rest.
 void Unit::pump()
 {
     if (m_master < 0 || !m_slaveOpen)
         return;
     const int fd = m_master;
     const bool hadWork = m_written < m_queued;
-    const auto end = [this] { return m_hangupAt >= 0 ? qMin(m_queued, m_hangupAt) : m_queued; };
-    while (m_written < end()) {
-        qint64 limit = end();
-        if (m_options.splitBytes > 0) {
-            if (m_pieceGap) {
-                const qint64 waited = m_pieceClock.nsecsElapsed();
-                if (waited < kPieceGapNs) {
-                    scheduleWrite(kPieceGapNs - waited);
-                    return;
-                }
-                m_pieceGap = false;
-            }
-            if (!m_pieceEnds.empty())
-                limit = qMin(limit, m_pieceEnds.front());
-        }
-        if (m_options.paced) {
-            // Byte k (counting from 0 since the line went busy) may go at
-            // k / rate: on average exactly the line rate, whatever the timer
-            // does, since late ticks are caught up.
-            const qint64 elapsed = m_paceClock.nsecsElapsed();
-            const qint64 allowed = m_paceBase + 1 + elapsed * kBytesPerSecond / kNsPerSecond;
-            if (allowed <= m_written) {
-                const auto at = [this](qint64 pos) { // when byte `pos` may go
-                    return (pos - m_paceBase) * kNsPerSecond / kBytesPerSecond;
-                };
-                const qint64 next = at(m_written);
-                const qint64 last = at(limit - 1);
-                scheduleWrite(qMax(next, qMin(elapsed + kTickNs, last)) - elapsed);
-                return;
-            }
-            limit = qMin(limit, allowed);
-        }
-
-        const qsizetype offset = qsizetype(m_written - m_outBase);
-        const ssize_t n = ::write(fd, m_out.constData() + offset, size_t(limit - m_written));
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            if (errno == EAGAIN || errno == EWOULDBLOCK) {
-                m_writeNote->setEnabled(true); // the tool is not reading: wait
-                return;
-            }
-            m_error = systemError("writing to the pseudo-terminal");
-            dropOutput();
+    while (m_written < sendableEnd()) {
+        qint64 limit = sendableEnd();
+        if (!pieceAllows(limit) || !paceAllows(limit) || !writeOut(fd, limit))
             return;
-        }
-        if (m_options.keepLog)
-            m_sentLog.append(m_out.constData() + offset, n);
-        m_written += n;
-        if (m_options.splitBytes > 0 && !m_pieceEnds.empty() && m_written >= m_pieceEnds.front()) {
-            m_pieceEnds.pop_front();
-            m_pieceGap = true;
-            m_pieceClock.start();
-        }
-        while (!m_lineEnds.empty() && m_lineEnds.front().first <= m_written) {
-            const QByteArray line = m_lineEnds.front().second;
-            m_lineEnds.pop_front();
-            ++m_linesSent;
-            emit lineSent(line);
-            if (m_master != fd || !m_slaveOpen)
-                return; // a slot hung up or the port went away
-        }
     }
+    afterWriting(hadWork);
+}
 
+// The end of what may go out: everything queued, or up to the hang-up.
+qint64 Unit::sendableEnd() const
+{
+    return m_hangupAt >= 0 ? qMin(m_queued, m_hangupAt) : m_queued;
+}
+
+// With splitBytes: nothing until the gap after the last piece has passed
+// (false, the timer is set), then at most the rest of the current piece.
+bool Unit::pieceAllows(qint64 &limit)
+{
+    if (m_options.splitBytes <= 0)
+        return true;
+    if (m_pieceGap) {
+        const qint64 waited = m_pieceClock.nsecsElapsed();
+        if (waited < kPieceGapNs) {
+            scheduleWrite(kPieceGapNs - waited);
+            return false;
+        }
+        m_pieceGap = false;
+    }
+    if (!m_pieceEnds.empty())
+        limit = qMin(limit, m_pieceEnds.front());
+    return true;
+}
+
+// Paced: byte k (counting from 0 since the line went busy) may go at
+// k / rate: on average exactly the line rate, whatever the timer does, since
+// late ticks are caught up. False (the timer is set) when no byte may go yet.
+bool Unit::paceAllows(qint64 &limit)
+{
+    if (!m_options.paced)
+        return true;
+    const qint64 elapsed = m_paceClock.nsecsElapsed();
+    const qint64 allowed = m_paceBase + 1 + elapsed * kBytesPerSecond / kNsPerSecond;
+    if (allowed <= m_written) {
+        const auto at = [this](qint64 pos) { // when byte `pos` may go
+            return (pos - m_paceBase) * kNsPerSecond / kBytesPerSecond;
+        };
+        const qint64 next = at(m_written);
+        const qint64 last = at(limit - 1);
+        scheduleWrite(qMax(next, qMin(elapsed + kTickNs, last)) - elapsed);
+        return false;
+    }
+    limit = qMin(limit, allowed);
+    return true;
+}
+
+// One write() of the bytes up to `limit`. False when writing has to stop:
+// the tool is not reading (the write notifier is armed), the line failed,
+// or the port went away while the lines written were reported.
+bool Unit::writeOut(int fd, qint64 limit)
+{
+    const qsizetype offset = qsizetype(m_written - m_outBase);
+    const ssize_t n = ::write(fd, m_out.constData() + offset, size_t(limit - m_written));
+    if (n < 0) {
+        if (errno == EINTR)
+            return true;
+        if (errno == EAGAIN || errno == EWOULDBLOCK) {
+            m_writeNote->setEnabled(true); // the tool is not reading: wait
+            return false;
+        }
+        m_error = systemError("writing to the pseudo-terminal");
+        dropOutput();
+        return false;
+    }
+    if (m_options.keepLog)
+        m_sentLog.append(m_out.constData() + offset, n);
+    m_written += n;
+    emit bytesWritten(n);
+    if (m_master != fd || !m_slaveOpen)
+        return false;
+    if (m_options.splitBytes > 0 && !m_pieceEnds.empty() && m_written >= m_pieceEnds.front()) {
+        m_pieceEnds.pop_front();
+        m_pieceGap = true;
+        m_pieceClock.start();
+    }
+    while (!m_lineEnds.empty() && m_lineEnds.front().first <= m_written) {
+        const QByteArray line = m_lineEnds.front().second;
+        m_lineEnds.pop_front();
+        ++m_linesSent;
+        emit lineSent(line);
+        if (m_master != fd || !m_slaveOpen)
+            return false; // a slot hung up or the port went away
+    }
+    return true;
+}
+
+// After a pump: the hang-up's grace starts once its last line is out; an
+// emptied queue goes idle, a long one drops what is written.
+void Unit::afterWriting(bool hadWork)
+{
     if (m_hangupAt >= 0 && m_written >= m_hangupAt && !m_hangupTimer.isActive())
         m_hangupTimer.start();
     if (m_written == m_queued) {
@@ -379,20 +426,48 @@ void Unit::handleFrame(const QByteArray &frame)
         queueHello();
     }
 
-    const Command command = parseCommand(frame);
-    const QList<QByteArray> bodies = execute(command, m_table, m_options.info);
+    m_frameQueue.push_back(frame);
+    carryOutFrames();
+}
+
+// Carries out the frames received, in order, until a write has to take its
+// time (writeDelayMs): the timer carries that one out and goes on.
+void Unit::carryOutFrames()
+{
+    while (!m_frameQueue.empty() && !m_writeDelay.isActive()) {
+        const Command command = parseCommand(m_frameQueue.front());
+        if (command.kind == Command::Write && m_options.writeDelayMs > 0) {
+            m_writeDelay.start();
+            return;
+        }
+        m_frameQueue.pop_front();
+        carryOut(command);
+    }
+}
+
+void Unit::carryOut(const Command &command)
+{
+    const bool write = command.kind == Command::Write;
+    const int writeNumber = write ? ++m_writesCarriedOut : 0;
+    const QList<QByteArray> bodies = write && writeNumber == m_options.ignoreWrite
+                                         ? QList<QByteArray>{statusBody()} // lost: the table stays
+                                         : execute(command, m_table, m_options.info);
+    if (write)
+        emit writeProcessed(command.slot);
+
     qsizetype count = bodies.size();
     if (m_options.silenceAfterLines >= 0)
         count = qMin<qsizetype>(count, m_options.silenceAfterLines);
-    const bool pull = command.kind == Command::ReadAll && m_options.hangupAfterLines >= 0;
-    if (pull)
+    const bool pullInRead = command.kind == Command::ReadAll && m_options.hangupAfterLines >= 0;
+    if (pullInRead)
         count = qMin<qsizetype>(count, m_options.hangupAfterLines);
     for (qsizetype i = 0; i < count; ++i) {
         QByteArray line = m_options.garbage + '(' + bodies[i] + ')';
         line += i == m_options.lfOnlyLine ? "\n" : "\r\n";
         enqueue(line, true);
     }
-    if (pull)
+    const bool pullAfterWrite = write && writeNumber == m_options.hangupAfterWrites;
+    if ((pullInRead || pullAfterWrite) && m_slaveOpen && m_hangupAt < 0)
         m_hangupAt = m_queued;
     pump();
 }

@@ -4,7 +4,9 @@
 // The tool opens the slave side (slavePath(), e.g. /dev/pts/7) as if it were
 // the serial port the unit is plugged into; the Unit sits on the master side
 // and answers the tool's command frames as the unit does (see m7protocol.h),
-// optionally at the real line rate and with faults of a bad line.
+// optionally at the real line rate, with faults of a bad line, and as a unit
+// that is slow to write, loses a write or is unplugged during a run of writes.
+// writeProcessed() lets a test look at the table after every write.
 //
 // Typical use:
 //
@@ -72,6 +74,21 @@ struct Options
                                 // many reply lines are out (and 100 ms given
                                 // to read them), the master is closed, as if
                                 // the cable were pulled
+
+    // Writes. "The N-th write" counts the write frames that parse, from 1,
+    // since the Unit was made (a reopen() goes on counting). Frames are
+    // carried out one after the other: a frame that comes while a write is
+    // still being processed waits for it.
+    int writeDelayMs = 0;       // > 0: every write frame takes this long to
+                                // process; then the table changes and the
+                                // status reply goes out
+    int ignoreWrite = 0;        // > 0: the N-th write is answered with its
+                                // status reply as usual but leaves the table
+                                // as it is (a unit that lost a write)
+    int hangupAfterWrites = 0;  // > 0: once the status reply of the N-th
+                                // write is out (and 100 ms given to read
+                                // it), the master is closed as for
+                                // hangupAfterLines
 };
 
 class Unit : public QObject
@@ -119,20 +136,32 @@ public:
 signals:
     void frameReceived(const QByteArray &frame);
     void lineSent(const QByteArray &line); // once its last byte is written
+    void bytesWritten(qint64 count);       // after every write() to the tool
     void outputDrained();                  // the send queue became empty
     void slaveOpened(); // within 25 ms of the tool opening the port
     void slaveClosed(); // the last program holding the port closed it, or hangUp()
     void hungUp();
+    // A write frame was carried out: table() holds the slot as written (as
+    // it was, for an ignored write); its status reply is not out yet. The
+    // slot is the frame's and may lie beyond the table.
+    void writeProcessed(int slot);
 
 private:
     void enqueue(const QByteArray &bytes, bool isLine);
     void pump();
+    qint64 sendableEnd() const;
+    bool pieceAllows(qint64 &limit);
+    bool paceAllows(qint64 &limit);
+    bool writeOut(int fd, qint64 limit);
+    void afterWriting(bool hadWork);
     void scheduleWrite(qint64 delayNs);
     void onReadable();
     void onProbe();
     void onSlaveOpened();
     void onSlaveClosed();
     void handleFrame(const QByteArray &frame);
+    void carryOutFrames();
+    void carryOut(const Command &command);
     void queueHello();
     void dropOutput();
     void armHeartbeat();
@@ -152,6 +181,9 @@ private:
     QTimer m_helloTimer;
     QTimer m_heartbeat;
     QTimer m_hangupTimer; // the grace between the last line and the hang-up
+    QTimer m_writeDelay;  // a write frame being processed (writeDelayMs)
+    std::deque<QByteArray> m_frameQueue; // frames received, not yet carried out
+    int m_writesCarriedOut = 0;
 
     // The queue: m_out holds the bytes from stream position m_outBase on;
     // positions count every byte ever queued (m_queued) or written (m_written).

@@ -14,6 +14,7 @@
 
 #include <cerrno>
 #include <csignal>
+#include <optional>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
@@ -127,14 +128,9 @@ void removeLink(const QString &link, const QString &target)
         ::unlink(QFile::encodeName(link).constData());
 }
 
-} // namespace
-
-int main(int argc, char **argv)
+// The command line: the unit's options, --help and its text.
+void describeOptions(QCommandLineParser &p)
 {
-    QCoreApplication app(argc, argv);
-    QCoreApplication::setApplicationName(QStringLiteral("m7sim"));
-
-    QCommandLineParser p;
     p.setApplicationDescription(QStringLiteral(
         "A simulated GSM-M7/1 unit behind a pseudo-terminal.\n"
         "\n"
@@ -149,9 +145,15 @@ int main(int argc, char **argv)
         "answering. Per-command counts are reply lines of one command; the\n"
         "start-up notice and the heartbeat are not commands.\n"
         "\n"
-        "After a --hangup-after hang-up the unit comes back after one second on\n"
-        "a new pseudo-terminal: its path is printed as a new line of output and\n"
-        "the --link is moved to it.\n"
+        "Writes (--write-delay, --ignore-write, --hangup-after-writes) make it a\n"
+        "slow unit, one that loses a write, or one whose cable is pulled during\n"
+        "a run of writes. The N-th write counts the write frames since start,\n"
+        "from 1. Frames are carried out in order: one that comes while a write\n"
+        "is still being processed waits for it.\n"
+        "\n"
+        "After a --hangup-after or --hangup-after-writes hang-up the unit comes\n"
+        "back after one second on a new pseudo-terminal: its path is printed as\n"
+        "a new line of output and the --link is moved to it.\n"
         "\n"
         "To run the programmer itself with this unit on COM 1:\n"
         "  scripts/with-unit [these options] -- build/m7prog"));
@@ -169,15 +171,28 @@ int main(int argc, char **argv)
         {QStringLiteral("garbage"), QStringLiteral("Fault: write TEXT in front of the '(' of every line. \\r \\n \\t \\0 \\\\ and \\xHH are understood."), QStringLiteral("TEXT")},
         {QStringLiteral("lf-only-line"), QStringLiteral("Fault: reply line N (0-based) of every command ends in ')' LF instead of ')' CR LF."), QStringLiteral("N")},
         {QStringLiteral("hangup-after"), QStringLiteral("Fault: during a whole-table read, close the pseudo-terminal after N reply lines, as if the cable were pulled."), QStringLiteral("N")},
+        {QStringLiteral("write-delay"), QStringLiteral("Every write frame takes MS milliseconds to process: then the table changes and the status reply (K) goes out."), QStringLiteral("MS")},
+        {QStringLiteral("ignore-write"), QStringLiteral("Fault: the N-th write frame is answered with its status reply (K) as usual but does not change the table."), QStringLiteral("N")},
+        {QStringLiteral("hangup-after-writes"), QStringLiteral("Fault: once the status reply of the N-th write frame is out, close the pseudo-terminal, as if the cable were pulled."), QStringLiteral("N")},
         {QStringLiteral("link"), QStringLiteral("Make PATH a symbolic link to the pseudo-terminal (removed on exit), e.g. a fixed name for the programmer's settings."), QStringLiteral("PATH")},
         {QStringLiteral("log"), QStringLiteral("Append every frame received and every line sent, with a timestamp, to FILE."), QStringLiteral("FILE")},
     };
     p.addOptions(options);
-    p.process(app);
+}
+
+struct Settings
+{
+    m7sim::Options unit;
+    QString linkPath;
+    std::optional<QString> logPath; // with --log
+};
+
+Settings readSettings(const QCommandLineParser &p)
+{
     if (!p.positionalArguments().isEmpty())
         fail(QStringLiteral("unexpected argument \"%1\" (see --help)").arg(p.positionalArguments().first()));
-
-    m7sim::Options o;
+    Settings settings;
+    m7sim::Options &o = settings.unit;
     o.slotCount = intOption(p, QStringLiteral("slots"), 1, m7sim::kMaxSlots, o.slotCount);
     if (p.isSet(QStringLiteral("seed"))) {
         bool ok = false;
@@ -196,25 +211,45 @@ int main(int argc, char **argv)
     o.garbage = unescape(p.value(QStringLiteral("garbage")));
     o.lfOnlyLine = intOption(p, QStringLiteral("lf-only-line"), 0, 1'000'000, -1);
     o.hangupAfterLines = intOption(p, QStringLiteral("hangup-after"), 0, 1'000'000, -1);
+    o.writeDelayMs = intOption(p, QStringLiteral("write-delay"), 0, 86'400'000, 0);
+    o.ignoreWrite = intOption(p, QStringLiteral("ignore-write"), 1, 1'000'000'000, 0);
+    o.hangupAfterWrites = intOption(p, QStringLiteral("hangup-after-writes"), 1, 1'000'000'000, 0);
     o.keepLog = false; // runs for hours: --log is the record
-    const QString linkPath = p.value(QStringLiteral("link"));
+    settings.linkPath = p.value(QStringLiteral("link"));
+    if (p.isSet(QStringLiteral("log")))
+        settings.logPath = p.value(QStringLiteral("log"));
+    return settings;
+}
 
-    QFile log;
-    if (p.isSet(QStringLiteral("log"))) {
-        log.setFileName(p.value(QStringLiteral("log")));
-        if (!log.open(QIODevice::WriteOnly | QIODevice::Append))
-            fail(QStringLiteral("--log %1: %2").arg(log.fileName(), log.errorString()), 1);
-    }
-    const auto note = [&log](const char *tag, const QByteArray &what) {
-        if (!log.isOpen())
+// The --log file: every event on a line of its own, with a timestamp.
+class EventLog
+{
+public:
+    void open(const std::optional<QString> &path)
+    {
+        if (!path)
             return;
-        log.write(QDateTime::currentDateTime().toString(Qt::ISODateWithMs).toLatin1() + ' ' + tag + ' '
-                  + printable(what) + '\n');
-        log.flush();
-    };
+        m_file.setFileName(*path);
+        if (!m_file.open(QIODevice::WriteOnly | QIODevice::Append))
+            fail(QStringLiteral("--log %1: %2").arg(m_file.fileName(), m_file.errorString()), 1);
+    }
+    void note(const char *tag, const QByteArray &what)
+    {
+        if (!m_file.isOpen())
+            return;
+        m_file.write(QDateTime::currentDateTime().toString(Qt::ISODateWithMs).toLatin1() + ' ' + tag + ' '
+                     + printable(what) + '\n');
+        m_file.flush();
+    }
 
-    // SIGINT/SIGTERM/SIGHUP end the event loop through a pipe, so that the
-    // link is removed and the log closed as usual.
+private:
+    QFile m_file;
+};
+
+// SIGINT/SIGTERM/SIGHUP end the event loop through a pipe, so that the link
+// is removed and the log closed as usual.
+void quitOnSignals(QCoreApplication &app)
+{
     if (::pipe2(g_signalPipe, O_CLOEXEC | O_NONBLOCK) != 0)
         fail(QStringLiteral("pipe: %1").arg(QString::fromLocal8Bit(std::strerror(errno))), 1);
     struct sigaction sa;
@@ -225,33 +260,55 @@ int main(int argc, char **argv)
     for (int sig : {SIGINT, SIGTERM, SIGHUP})
         ::sigaction(sig, &sa, nullptr);
     std::signal(SIGPIPE, SIG_IGN); // whoever read our first line may be gone
-    QSocketNotifier signalNote(g_signalPipe[0], QSocketNotifier::Read);
-    QObject::connect(&signalNote, &QSocketNotifier::activated, &app, [] { QCoreApplication::quit(); });
+    auto *signalNote = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, &app);
+    QObject::connect(signalNote, &QSocketNotifier::activated, &app, [] { QCoreApplication::quit(); });
+}
 
-    m7sim::Unit unit(o);
-    if (!unit.start())
-        fail(unit.errorString(), 1);
-
-    QString linked; // the pseudo-terminal the link points to now
-    const auto announce = [&] {
-        std::printf("%s\n", qPrintable(unit.slavePath()));
+// Prints the unit's pseudo-terminal as a line of output and keeps the --link
+// pointing at it.
+class Announcer
+{
+public:
+    Announcer(const QString &linkPath, EventLog &log) : m_linkPath(linkPath), m_log(log) {}
+    void announce(const QString &slavePath)
+    {
+        std::printf("%s\n", qPrintable(slavePath));
         std::fflush(stdout);
-        note("--", "unit on " + unit.slavePath().toLocal8Bit());
-        if (!linkPath.isEmpty()) {
-            if (!linked.isEmpty())
-                removeLink(linkPath, linked);
-            linked = makeLink(linkPath, unit.slavePath()) ? unit.slavePath() : QString();
-        }
-    };
-    announce();
+        m_log.note("--", "unit on " + slavePath.toLocal8Bit());
+        if (m_linkPath.isEmpty())
+            return;
+        withdraw();
+        m_linked = makeLink(m_linkPath, slavePath) ? slavePath : QString();
+    }
+    // Removes the link.
+    void withdraw()
+    {
+        if (!m_linked.isEmpty())
+            removeLink(m_linkPath, m_linked);
+        m_linked.clear();
+    }
 
-    QObject::connect(&unit, &m7sim::Unit::frameReceived, &app, [&](const QByteArray &f) { note("rx", f); });
-    QObject::connect(&unit, &m7sim::Unit::lineSent, &app, [&](const QByteArray &l) { note("tx", l); });
-    QObject::connect(&unit, &m7sim::Unit::slaveOpened, &app, [&] { note("--", "port opened"); });
-    QObject::connect(&unit, &m7sim::Unit::slaveClosed, &app, [&] { note("--", "port closed"); });
-    QObject::connect(&unit, &m7sim::Unit::hungUp, &app, [&] {
-        note("--", "hung up");
-        QTimer::singleShot(1000, &app, [&] {
+private:
+    QString m_linkPath;
+    QString m_linked; // the pseudo-terminal the link points to now
+    EventLog &m_log;
+};
+
+void logTraffic(m7sim::Unit &unit, EventLog &log)
+{
+    QObject::connect(&unit, &m7sim::Unit::frameReceived, &unit, [&log](const QByteArray &f) { log.note("rx", f); });
+    QObject::connect(&unit, &m7sim::Unit::lineSent, &unit, [&log](const QByteArray &l) { log.note("tx", l); });
+    QObject::connect(&unit, &m7sim::Unit::slaveOpened, &unit, [&log] { log.note("--", "port opened"); });
+    QObject::connect(&unit, &m7sim::Unit::slaveClosed, &unit, [&log] { log.note("--", "port closed"); });
+    QObject::connect(&unit, &m7sim::Unit::hungUp, &unit, [&log] { log.note("--", "hung up"); });
+}
+
+// After a hang-up the unit comes back after a second on a new
+// pseudo-terminal.
+void comeBackAfterHangUp(m7sim::Unit &unit, Announcer &announcer)
+{
+    QObject::connect(&unit, &m7sim::Unit::hungUp, &unit, [&unit, &announcer] {
+        QTimer::singleShot(1000, &unit, [&unit, &announcer] {
             if (unit.isRunning())
                 return;
             if (!unit.reopen()) {
@@ -259,13 +316,35 @@ int main(int argc, char **argv)
                 QCoreApplication::exit(1);
                 return;
             }
-            announce();
+            announcer.announce(unit.slavePath());
         });
     });
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("m7sim"));
+    QCommandLineParser p;
+    describeOptions(p);
+    p.process(app);
+    const Settings settings = readSettings(p);
+
+    EventLog log;
+    log.open(settings.logPath);
+    quitOnSignals(app);
+    m7sim::Unit unit(settings.unit);
+    if (!unit.start())
+        fail(unit.errorString(), 1);
+    Announcer announcer(settings.linkPath, log);
+    announcer.announce(unit.slavePath());
+    logTraffic(unit, log);
+    comeBackAfterHangUp(unit, announcer);
 
     const int rc = app.exec();
-    if (!linked.isEmpty())
-        removeLink(linkPath, linked);
-    note("--", "stopped");
+    announcer.withdraw();
+    log.note("--", "stopped");
     return rc;
 }
