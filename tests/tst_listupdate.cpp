@@ -275,6 +275,19 @@ private slots:
         QCOMPARE(w->Label2->text(), QStringLiteral("Ready..."));
         QCOMPARE(w->linkState, LinkState::Ready);
         QCOMPARE(w->opMode, OpMode::Idle);
+
+        // A selection the list no longer holds (a read left fewer rows):
+        // the update checked nothing, so nothing is sent either.
+        w->selIndex = qint16(w->List1->count() + 4);
+        w->Text1->setText(QStringLiteral("0007"));
+        w->Text2->setText(QStringLiteral("88800000"));
+        w->Text3->setText(QStringLiteral("0"));
+        w->Check1->setChecked(true);
+        w->Command3_Click();
+        QVERIFY(pty.drain().isEmpty());
+        QVERIFY(!w->Check1->isChecked());
+        QCOMPARE(w->linkState, LinkState::Ready);
+        QCOMPARE(w->opMode, OpMode::Idle);
     }
 };
 

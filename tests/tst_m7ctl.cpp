@@ -3,12 +3,16 @@
 // unit, run here on the test's event loop. Exit statuses, what goes to
 // standard output and to standard error, and what the unit holds after.
 
+#include "cli/ports.h"
+#include "cli/terminal.h"
+#include "cli/tool.h"
 #include "files/tablefile.h"
 #include "m7unit.h"
 #include "testcore.h"
 
 #include <QFile>
 #include <QProcess>
+#include <QSet>
 #include <QTest>
 #include <QTimer>
 
@@ -91,7 +95,48 @@ QByteArray contents(const QString &name)
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
-#define RUN_OK(run, want) QVERIFY2((run).status == (want), qPrintable(describe(run)))
+// True when no GSM number and no object number stands at two positions.
+bool noNumberTwice(const m7sim::Table &t)
+{
+    QSet<QByteArray> gsms;
+    QSet<int> objects;
+    for (const m7sim::Slot &s : t) {
+        if (s.gsm != m7sim::Slot::blankGsm() && gsms.contains(s.gsm))
+            return false;
+        if (s.object > 0 && objects.contains(s.object))
+            return false;
+        gsms.insert(s.gsm);
+        objects.insert(s.object);
+    }
+    return true;
+}
+
+// The unit's own table with changes: a swap of two GSM numbers, object
+// numbers passed round three positions, and a number moved on (a chain),
+// 20 changed positions in all.
+table::Table reshuffled(m7sim::Unit &unit)
+{
+    // Seven used positions to play with.
+    for (int i = 0; i < 7; ++i)
+        unit.setSlot(i, m7sim::Slot{QByteArray("80000000") + char('1' + i), 101 + i});
+    table::Table t = tableOf(unit.table());
+    std::swap(t[0].gsm, t[1].gsm);
+    std::swap(t[2].object, t[3].object);
+    std::swap(t[3].object, t[4].object);
+    t[5] = t[6];
+    t[6] = table::Entry{};
+    for (int i = 7; i < 20; ++i)
+        t[i] = table::Entry{QStringLiteral("77700%1").arg(i, 4, 10, QLatin1Char('0')), qint16(7000 + i)};
+    return t;
+}
+
+// Checks a run's exit status, showing its output when it differs.
+#define RUN_OK(run, want)                                   \
+    do {                                                    \
+        const Run run_ = (run);                             \
+        const bool as_expected = run_.status == (want);     \
+        QVERIFY2(as_expected, qPrintable(describe(run_)));  \
+    } while (false)
 } // namespace
 
 class M7ctlTest : public ScratchCases {
@@ -111,6 +156,7 @@ private slots:
         QVERIFY(from.start() && to.start());
         const Run backup = m7ctl({QStringLiteral("-p"), from.slavePath(), QStringLiteral("read"), QStringLiteral("-o"), file});
         RUN_OK(backup, 0);
+        QVERIFY(!backup.err.contains(QLatin1Char('\r'))); // no progress line into a pipe
         const table::Table original = tableOf(from.table());
         if (file.endsWith(QLatin1String(".onf")))
             QCOMPARE(contents(file), files::onfOf(original)); // the window's "Save Objects-File" bytes
@@ -171,6 +217,87 @@ private slots:
         QVERIFY(!hasWriteFrame(unit));
     }
 
+    // Numbers swapped and passed round: the unit never holds one GSM number
+    // or one object number at two positions, with one blank write per
+    // circle and none for the chain.
+    void reshufflingNeverHoldsANumberTwice()
+    {
+        m7sim::Unit unit(unitOf(30, 5));
+        QVERIFY(unit.start());
+        QVERIFY(noNumberTwice(unit.table()));
+        const table::Table wanted = reshuffled(unit);
+        put(QStringLiteral("wanted.onf"), files::onfOf(wanted));
+        int writes = 0;
+        bool sound = true;
+        connect(&unit, &m7sim::Unit::writeProcessed, this, [&] {
+            ++writes;
+            sound = sound && noNumberTwice(unit.table());
+        });
+        RUN_OK(m7ctl({QStringLiteral("-p"), unit.slavePath(), QStringLiteral("write"), QStringLiteral("wanted.onf")}), 0);
+        QVERIFY(sound);
+        QCOMPARE(writes, 20 + 2); // the swap and the circle of three need a blank write each
+        QCOMPARE(tableOf(unit.table()), wanted);
+    }
+
+    // A run stopped half-way by Ctrl-C or a pulled cable says how far it
+    // got; the same command then finishes the job.
+    void stoppedRunsAreFinishedBySecondRun_data()
+    {
+        QTest::addColumn<bool>("unplug");
+        QTest::addColumn<int>("status");
+        QTest::newRow("interrupted") << false << 130;
+        QTest::newRow("unplugged") << true << 3;
+    }
+    void stoppedRunsAreFinishedBySecondRun()
+    {
+        QFETCH(bool, unplug);
+        QFETCH(int, status);
+        m7sim::Options o = unitOf(30, 5);
+        o.writeDelayMs = 40;
+        if (unplug)
+            o.hangupAfterWrites = 6;
+        m7sim::Unit unit(o);
+        QVERIFY(unit.start());
+        const table::Table wanted = reshuffled(unit);
+        put(QStringLiteral("wanted.onf"), files::onfOf(wanted));
+        bool sound = true;
+        int processed = 0;
+        connect(&unit, &m7sim::Unit::writeProcessed, this, [&] {
+            ++processed;
+            sound = sound && noNumberTwice(unit.table());
+        });
+        const Run first = m7ctl({QStringLiteral("-p"), unit.slavePath(), QStringLiteral("write"), QStringLiteral("wanted.onf")},
+                                [&](QProcess &p) {
+                                    if (!unplug && waitFor([&] { return processed >= 5; }))
+                                        ::kill(p.processId(), SIGINT);
+                                });
+        RUN_OK(first, status);
+        QVERIFY2(first.err.contains(QStringLiteral(" of 22 writes done")), qPrintable(first.err));
+        QVERIFY(tableOf(unit.table()) != wanted);
+        if (unplug)
+            QVERIFY(unit.reopen());
+        RUN_OK(m7ctl({QStringLiteral("-p"), unit.slavePath(), QStringLiteral("write"), QStringLiteral("wanted.onf")}), 0);
+        QCOMPARE(tableOf(unit.table()), wanted);
+        QVERIFY(sound);
+    }
+
+    // A unit that loses a write is caught by the read-back.
+    void readBackFindsALostWrite()
+    {
+        m7sim::Options o = unitOf(10);
+        o.ignoreWrite = 2;
+        m7sim::Unit unit(o);
+        QVERIFY(unit.start());
+        table::Table wanted = tableOf(unit.table());
+        for (int i = 0; i < 3; ++i)
+            wanted[i] = table::Entry{QStringLiteral("66600000%1").arg(i), qint16(6000 + i)};
+        put(QStringLiteral("wanted.csv"), files::csvOf(wanted));
+        const Run run = m7ctl({QStringLiteral("-p"), unit.slavePath(), QStringLiteral("write"), QStringLiteral("wanted.csv")});
+        RUN_OK(run, 5);
+        QCOMPARE(run.out.count(QStringLiteral("  unit ")), 1);
+        QVERIFY2(run.out.contains(QStringLiteral("file 359666000001 - 6001")), qPrintable(run.out));
+    }
+
     // A unit that never answers: asked twice, each time for the timeout.
     void silentUnit()
     {
@@ -217,6 +344,28 @@ private slots:
         const Run help = m7ctl({QStringLiteral("--help")});
         RUN_OK(help, 0);
         QVERIFY(help.out.contains(QStringLiteral("write FILE [--dry-run] [--prune] [--no-verify]")));
+    }
+
+    // The texts around the results: the progress line, the port list, -p.
+    void progressPortsAndPortNames()
+    {
+        QCOMPARE(cli::ProgressLine::format(QStringLiteral("writing"), 30, 120, 2.0),
+                 QStringLiteral("writing     30/120 [#####...............]    15.0/s  0:06 left"));
+        QCOMPARE(cli::ProgressLine::format(QStringLiteral("reading"), 7, 0, 0.5), QStringLiteral("reading      7    14.0/s"));
+        const QStringList lines = cli::portLines({{QStringLiteral("/dev/ttyUSB0"), 1, QStringLiteral("FT232R USB UART"),
+                                                   QStringLiteral("0403:6001"), QStringLiteral("A1B2"), QString()},
+                                                  {QStringLiteral("/dev/ttyS3"), 0, QString(), QString(), QString(),
+                                                   QStringLiteral("812 (minicom)")}});
+        QCOMPARE(lines, (QStringList{
+                            QStringLiteral("DEVICE        COM   DESCRIPTION      USB        SERIAL  HELD BY"),
+                            QStringLiteral("/dev/ttyUSB0  COM1  FT232R USB UART  0403:6001  A1B2    -"),
+                            QStringLiteral("/dev/ttyS3    -     -                -          -       812 (minicom)")}));
+        QCOMPARE(cli::portFromArgument(QStringLiteral("/dev/serial/by-id/usb-x")).number, 0);
+        QCOMPARE(cli::portFromArgument(QStringLiteral("com3")).number, 3);
+        QCOMPARE(cli::portFromArgument(QStringLiteral("4")).number, 4);
+        QVERIFY(cli::portFromArgument(QStringLiteral("COM5")).device.isEmpty());
+        QVERIFY(cli::portFromArgument(QStringLiteral("0")).device.isEmpty());
+        RUN_OK(m7ctl({QStringLiteral("ports")}), 0);
     }
 
     void infoLines()
