@@ -379,7 +379,9 @@ private slots:
         QCOMPARE(info.out, QStringLiteral("GSM-M7/1 V2.14 SN:00123456\nCSQ:21 BER:00\n"));
         m7sim::Unit quiet(unitOf(5));
         QVERIFY(quiet.start());
-        RUN_OK(m7ctl({QStringLiteral("-p"), quiet.slavePath(), QStringLiteral("-t"), QStringLiteral("0.3"), QStringLiteral("info")}), 4);
+        const Run silent = m7ctl({QStringLiteral("-p"), quiet.slavePath(), QStringLiteral("-t"), QStringLiteral("0.3"), QStringLiteral("info")});
+        RUN_OK(silent, 4);
+        QVERIFY2(silent.err.contains(QStringLiteral("sent no information lines within 0.3 s")), qPrintable(silent.err));
     }
 };
 

@@ -326,6 +326,9 @@ int Tool::cmdInfo()
         result(first);
     if (!second.isEmpty())
         result(second);
+    if (o == Outcome::Silent) // info sends nothing: the unit was only listened to
+        return fail(ExitSilent, QStringLiteral("the unit on %1 sent no information lines within %2 s")
+                                    .arg(m_engine->device(), QString::number(m_timeoutMs / 1000.0, 'g', 3)));
     return o == Outcome::Done ? ExitDone : fail(exitFor(o), outcomeText(o, *m_engine));
 }
 
