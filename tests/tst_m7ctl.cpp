@@ -12,6 +12,7 @@
 
 #include <QFile>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QSet>
 #include <QTest>
 #include <QTimer>
@@ -319,9 +320,13 @@ private slots:
         QVERIFY(unit.start());
         const QString port = unit.slavePath();
         const m7sim::Slot first = unit.table()[0];
-        const Run get = m7ctl({QStringLiteral("-p"), port, QStringLiteral("get"), QStringLiteral("1")});
+        const Run get = m7ctl({QStringLiteral("-p"), port, QStringLiteral("--trace"), QStringLiteral("get"), QStringLiteral("1")});
         RUN_OK(get, 0);
         QCOMPARE(get.out, table::rowOf(1, tableOf(unit.table())[0]) + QLatin1Char('\n'));
+        // The trace: each frame and line with the seconds since the start.
+        QVERIFY2(QRegularExpression(QStringLiteral("\\n *\\d+\\.\\d{3} > \\[r0000\\]\\\\r\\n *\\d+\\.\\d{3} < \\(\\d{4}"))
+                     .match(QLatin1Char('\n') + get.err).hasMatch(),
+                 qPrintable(get.err));
         RUN_OK(m7ctl({QStringLiteral("-p"), port, QStringLiteral("set"), QStringLiteral("5"), QStringLiteral("+359 888 555 555"), QStringLiteral("555")}), 0);
         QCOMPARE(unit.table()[4], (m7sim::Slot{"888555555", 555}));
         // A GSM number another position holds is refused.
@@ -365,7 +370,12 @@ private slots:
         QCOMPARE(cli::portFromArgument(QStringLiteral("4")).number, 4);
         QVERIFY(cli::portFromArgument(QStringLiteral("COM5")).device.isEmpty());
         QVERIFY(cli::portFromArgument(QStringLiteral("0")).device.isEmpty());
-        RUN_OK(m7ctl({QStringLiteral("ports")}), 0);
+        const auto mapping = [](int n) { return QStringLiteral("/dev/ttyUSB%1").arg(n + 1); };
+        QCOMPARE(cli::comNumberOf(QStringLiteral("/dev/ttyUSB5"), mapping), 4);
+        QCOMPARE(cli::comNumberOf(QStringLiteral("/dev/ttyUSB1"), mapping), 0);
+        const Run ports = m7ctl({QStringLiteral("ports")});
+        RUN_OK(ports, 0);
+        QVERIFY(ports.out.startsWith(QStringLiteral("DEVICE ")));
     }
 
     void infoLines()

@@ -9,15 +9,21 @@
 
 namespace cli {
 
+int comNumberOf(const QString &device, const std::function<QString(int)> &mapping)
+{
+    for (int n = 1; n <= 4; ++n)
+        if (mapping(n) == device)
+            return n;
+    return 0;
+}
+
 QList<PortRow> listPorts()
 {
     QList<PortRow> rows;
     for (const QSerialPortInfo &info : QSerialPortInfo::availablePorts()) {
         PortRow r;
         r.device = info.systemLocation();
-        for (int n = 1; n <= 4; ++n)
-            if (comm::platformPortName(n) == r.device)
-                r.com = n;
+        r.com = comNumberOf(r.device, comm::platformPortName);
         r.description = info.description();
         if (info.hasVendorIdentifier() && info.hasProductIdentifier())
             r.usb = QStringLiteral("%1:%2")

@@ -5,6 +5,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 namespace cli {
 
 struct PortRow {
@@ -15,6 +17,10 @@ struct PortRow {
     QString serial;      // the adapter's serial number
     QString holder;      // "1234 (name)" of a program holding it, empty when free
 };
+
+// The COM number (1..4) whose device, by the window's mapping, is this
+// one; 0 for none.
+int comNumberOf(const QString &device, const std::function<QString(int)> &mapping);
 
 // The ports QSerialPortInfo finds, with the COM numbers of the window's
 // mapping and the holders of their lock files.
