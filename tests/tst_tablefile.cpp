@@ -2,7 +2,9 @@
 // fault named by its line, and written back.
 
 #include "files/tablefile.h"
+#include "tablefile_harness.h"
 
+#include <QDirIterator>
 #include <QTest>
 
 using files::Format;
@@ -193,6 +195,25 @@ private slots:
         // What a faulty unit might hold stays one field.
         QCOMPARE(files::csvOf({{QStringLiteral("88,\"1\r\n"), 5}}),
                  QByteArray("position,gsm,object\r\n1,\"88,\"\"1\r\n\",5\r\n"));
+    }
+
+    // The fuzz target's seeds and every input it ever found failing.
+    void fuzzInputs()
+    {
+        int inputs = 0;
+        for (const char *folder : {"seeds-tablefile", "regressions-tablefile"}) {
+            QDirIterator it(QStringLiteral(M7_FUZZ_DIR "/") + QLatin1String(folder), QDir::Files);
+            while (it.hasNext()) {
+                QFile f(it.next());
+                QVERIFY2(f.open(QIODevice::ReadOnly), qPrintable(f.fileName()));
+                const QByteArray in = f.readAll();
+                const QString bad =
+                    fuzzing::runTableFileInput(reinterpret_cast<const uint8_t *>(in.constData()), size_t(in.size()));
+                QVERIFY2(bad.isEmpty(), qPrintable(f.fileName() + QLatin1String(": ") + bad));
+                ++inputs;
+            }
+        }
+        QVERIFY(inputs >= 7);
     }
 };
 
