@@ -100,7 +100,9 @@ private slots:
                           "\"(0001)\",\"359888123458\",0\r\n"
                           "\"(0004)\",\"359*********\",5\r\n"
                           "\"(0005)\",\"359888123459\",\r\n"
-                          "\"(1O)\",\"359888123459\",-3\r\n")
+                          "\"(1O)\",\"359888123459\",-3\r\n"
+                          "\"(0009)\",\"\",0\r\n"
+                          "\"(0010)\",\"359*********\",\r\n")
             << QStringList{"1 888123456 17 @1"}
             << QStringList{"2: position \"0000\" is not a whole number from 1 to 9999",
                            "3: not a record like \"(0001)\",\"359888123456\",17",
@@ -111,7 +113,9 @@ private slots:
                            "6: object number 5 with a blank GSM number (a blank slot has object 0)",
                            "7: the object number is missing",
                            "8: position \"1O\" is not a whole number from 1 to 9999",
-                           "8: object number -3 is outside 1..7999"};
+                           "8: object number -3 is outside 1..7999",
+                           "9: GSM number \"\" is not nine digits",
+                           "10: the object number is missing"};
 
         QTest::newRow("spreadsheet as written")
             << int(Format::Csv) << QByteArray("position,gsm,object\r\n1,888123456,17\r\n2,,0\r\n")
