@@ -136,14 +136,14 @@ private slots:
                            "6: position 0 is outside the unit's slots 1..2"};
         QTest::newRow("a GSM number the unit keeps")
             << "a1 b2 c3" << "1:b9@5" << false << "b9 b2 c3"
-            << QStringList{"5: GSM number 888000001 at position 1 (line 5) and at position 2 (kept from the unit)"};
+            << QStringList{"5: GSM number 888000001 at position 1 (line 5) and at position 2 (on the unit)"};
         QTest::newRow("an object number twice in the file")
             << "a1 b5 c3" << "3:e2@4 1:d2@3" << false << "d2 b5 e2"
             << QStringList{"4: object number 2 at position 1 (line 3) and at position 3 (line 4)"};
         QTest::newRow("the unit's own")
             << "a1 a1" << "" << false << "a1 a1"
-            << QStringList{"0: GSM number 888000000 at position 1 (kept from the unit) and at position 2 (kept from the unit)",
-                           "0: object number 1 at position 1 (kept from the unit) and at position 2 (kept from the unit)"};
+            << QStringList{"0: GSM number 888000000 at position 1 (on the unit) and at position 2 (on the unit)",
+                           "0: object number 1 at position 1 (on the unit) and at position 2 (on the unit)"};
     }
     void resultAndCheck()
     {
