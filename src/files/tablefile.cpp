@@ -151,9 +151,13 @@ TableFile parseRecords(const QString &text)
             c.problem(line, QStringLiteral("not a record like \"(0001)\",\"359888123456\",17"));
             continue;
         }
-        // The unit takes a GSM text with an asterisk anywhere for an empty slot.
-        const std::optional<QString> gsm =
-            gsmText.contains(QLatin1Char('*')) ? table::blankGsm() : normaliseGsm(gsmText.toString());
+        // The unit takes a GSM text with an asterisk anywhere for an empty
+        // slot; a record always has the GSM stretch, an empty one is cut short.
+        std::optional<QString> gsm;
+        if (gsmText.contains(QLatin1Char('*')))
+            gsm = table::blankGsm();
+        else if (!trimmed(gsmText).isEmpty())
+            gsm = normaliseGsm(gsmText.toString());
         c.take(line, position, gsm, gsmText, object, false);
     }
     return c.file;

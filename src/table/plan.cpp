@@ -36,7 +36,7 @@ QList<files::Problem> checkAgainstUnit(const Table &unit, const QList<files::Fil
     const auto where = [&lineOf](int position) {
         const int line = lineOf.value(position);
         return line > 0 ? QStringLiteral("position %1 (line %2)").arg(position).arg(line)
-                        : QStringLiteral("position %1 (kept from the unit)").arg(position);
+                        : QStringLiteral("position %1 (on the unit)").arg(position);
     };
     // The earlier holder of a number stays named; every later one is a problem.
     const auto twice = [&](const QString &what, int first, int second) {
@@ -67,14 +67,15 @@ QList<files::Problem> checkAgainstUnit(const Table &unit, const QList<files::Fil
 
 namespace {
 
-// The writes of one plan, worked out on a copy of the unit's table. A
-// position to change (pending) waits while another pending position holds
-// a number it is to take. Only pending positions hold numbers that matter:
-// one that is left as it is or already written keeps its number for good,
-// and a second holder of it in the result is the result's own duplicate.
+// The writes of one plan. A position to change (pending) waits while
+// another pending position holds a number it is to take. A pending position
+// holds the unit's numbers until its first write, which gives them up; only
+// pending positions hold numbers that matter: one that is left as it is or
+// already written keeps its number for good, and a second holder of it in
+// the result is the result's own duplicate.
 class Planner {
 public:
-    Planner(const Table &unit, const Table &result, Plan &plan) : now(unit), result(result), plan(plan)
+    Planner(const Table &unit, const Table &result, Plan &plan) : unit(unit), result(result), plan(plan)
     {
         const qsizetype n = qMin(unit.size(), result.size());
         for (int i = 0; i < n; ++i) {
@@ -84,7 +85,10 @@ public:
             }
             ++(result[i].isBlank() ? plan.toBlank : plan.toWrite);
             pending.insert(i);
-            hold(i);
+            if (holdsGsm(unit[i]))
+                gsmHolders[unit[i].gsm].insert(i);
+            if (holdsObject(unit[i]))
+                objectHolders[unit[i].object].insert(i);
             if (holdsGsm(result[i]))
                 gsmWanted[result[i].gsm].append(i);
             if (holdsObject(result[i]))
@@ -97,7 +101,7 @@ public:
 
     void run()
     {
-        while (!pending.empty()) {
+        for (;;) {
             // Once ready, a position stays ready: numbers are only ever given up.
             while (!ready.empty()) {
                 const int i = *ready.begin();
@@ -106,7 +110,7 @@ public:
                 write(i, result[i], false);
             }
             if (pending.empty())
-                break;
+                return;
             // Everything left waits on another: follow who waits for whom
             // until a position comes round again; it lies on a circle, and
             // blanking it lets the circle go on.
@@ -119,22 +123,14 @@ public:
     }
 
 private:
-    Table now;
+    const Table &unit;
     const Table &result;
     Plan &plan;
     std::set<int> pending, ready; // indexes
-    QHash<QString, std::set<int>> gsmHolders; // pending indexes by the number they now hold
+    QHash<QString, std::set<int>> gsmHolders; // pending indexes by the number they hold
     QHash<qint16, std::set<int>> objectHolders;
     QHash<QString, QList<int>> gsmWanted; // pending indexes by the number they are to take
     QHash<qint16, QList<int>> objectWanted;
-
-    void hold(int i)
-    {
-        if (holdsGsm(now[i]))
-            gsmHolders[now[i].gsm].insert(i);
-        if (holdsObject(now[i]))
-            objectHolders[now[i].object].insert(i);
-    }
 
     template <typename Key>
     static int otherHolder(const QHash<Key, std::set<int>> &holders, const Key &key, int i)
@@ -162,19 +158,15 @@ private:
                 ready.insert(w);
     }
 
+    // The first write of position i gives up the unit's numbers it holds;
+    // the final write of a blanked position finds them given up already.
     void write(int i, const Entry &e, bool blankFirst)
     {
         plan.writes.append({i + 1, e, blankFirst});
-        const Entry old = now[i];
-        now[i] = e;
-        if (holdsGsm(old)) {
-            gsmHolders[old.gsm].erase(i);
-            recheck(gsmWanted.value(old.gsm));
-        }
-        if (holdsObject(old)) {
-            objectHolders[old.object].erase(i);
-            recheck(objectWanted.value(old.object));
-        }
+        if (holdsGsm(unit[i]) && gsmHolders[unit[i].gsm].erase(i))
+            recheck(gsmWanted.value(unit[i].gsm));
+        if (holdsObject(unit[i]) && objectHolders[unit[i].object].erase(i))
+            recheck(objectWanted.value(unit[i].object));
     }
 };
 
