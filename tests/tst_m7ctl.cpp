@@ -332,6 +332,7 @@ private slots:
         // A GSM number another position holds is refused.
         const Run dup = m7ctl({QStringLiteral("-p"), port, QStringLiteral("set"), QStringLiteral("6"), QString::fromLatin1(first.gsm), QStringLiteral("556")});
         RUN_OK(dup, 2);
+        QVERIFY2(dup.err.contains(QStringLiteral("at position 1 (on the unit) and at position 6 (the new entry)")), qPrintable(dup.err));
         RUN_OK(m7ctl({QStringLiteral("-p"), port, QStringLiteral("clear"), QStringLiteral("5")}), 0);
         QVERIFY(unit.table()[4].isBlank());
         RUN_OK(m7ctl({QStringLiteral("-p"), port, QStringLiteral("get"), QStringLiteral("11")}), 2);

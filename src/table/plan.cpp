@@ -34,9 +34,11 @@ QList<files::Problem> checkAgainstUnit(const Table &unit, const QList<files::Fil
     }
 
     const auto where = [&lineOf](int position) {
+        if (!lineOf.contains(position))
+            return QStringLiteral("position %1 (on the unit)").arg(position);
         const int line = lineOf.value(position);
         return line > 0 ? QStringLiteral("position %1 (line %2)").arg(position).arg(line)
-                        : QStringLiteral("position %1 (on the unit)").arg(position);
+                        : QStringLiteral("position %1 (the new entry)").arg(position);
     };
     // The earlier holder of a number stays named; every later one is a problem.
     const auto twice = [&](const QString &what, int first, int second) {

@@ -26,7 +26,8 @@ Table resultOf(const Table &unit, const QList<files::FileEntry> &entries, bool p
 // two positions of the resulting table, naming both positions and the file
 // lines of the file's entries. Blank GSM numbers and object 0 never count.
 // Each problem carries the line of a file entry it concerns (0 when both
-// positions keep what the unit holds).
+// positions keep what the unit holds). An entry given with line 0 (one
+// entry typed on a command line) is named as "the new entry".
 QList<files::Problem> checkAgainstUnit(const Table &unit, const QList<files::FileEntry> &entries, bool prune);
 
 // One write to the unit. blankFirst: this write blanks the position to free
