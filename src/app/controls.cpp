@@ -187,8 +187,13 @@ void ListBox::keyReleaseEvent(QKeyEvent *e)
     QListWidget::keyReleaseEvent(e);
 }
 
+// The right button opens the list's context menu (through the context-menu
+// event that follows its press) and does nothing else: it neither
+// highlights a row nor clicks one.
 void ListBox::mousePressEvent(QMouseEvent *e)
 {
+    if (e->button() == Qt::RightButton)
+        return;
     m_pressedOnRow = e->button() == Qt::LeftButton && itemAt(e->position().toPoint()) != nullptr;
     QListWidget::mousePressEvent(e);
 }
@@ -197,6 +202,8 @@ void ListBox::mousePressEvent(QMouseEvent *e)
 // row before its release: the row that ends highlighted is the one chosen.
 void ListBox::mouseReleaseEvent(QMouseEvent *e)
 {
+    if (e->button() == Qt::RightButton)
+        return;
     QListWidget::mouseReleaseEvent(e);
     if (e->button() != Qt::LeftButton || !m_pressedOnRow)
         return;
@@ -207,6 +214,8 @@ void ListBox::mouseReleaseEvent(QMouseEvent *e)
 
 void ListBox::mouseDoubleClickEvent(QMouseEvent *e)
 {
+    if (e->button() == Qt::RightButton)
+        return;
     // The second press of a double click: its release is no further click.
     m_pressedOnRow = false;
     QListWidget::mouseDoubleClickEvent(e);

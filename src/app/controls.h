@@ -71,7 +71,8 @@ private:
 // another after dragging raise it once, for the row that ends highlighted)
 // and once for each keyboard move to another row; with no row highlighted
 // the first arrow key highlights row 1. Code that changes the current row
-// raises nothing.
+// raises nothing. The right button changes nothing: it only asks for the
+// context menu.
 class ListBox : public QListWidget {
     Q_OBJECT
 public:

@@ -3,6 +3,7 @@
 #include "app/artwork.h"
 #include "app/controls.h"
 #include "app/frmSplash.h"
+#include "app/listmenu.h"
 #include "app/msgbox.h"
 
 #include <QCheckBox>
@@ -55,6 +56,7 @@ frmM7_1::frmM7_1(comm::PortMapper mapper, const Design &design)
     buildControls(design);
     fitCaptionsAndTabOrder();
     wireEvents();
+    listMenu = new ListMenu(this);
 
     EndApplication = [this] {
         MSComm1->release();

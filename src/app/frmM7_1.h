@@ -23,6 +23,7 @@ namespace app {
 class ImageBox;
 class Label;
 class ListBox;
+class ListMenu;
 class TermBox;
 class TextBox;
 class frmSplash;
@@ -98,6 +99,7 @@ public:
     Label *Label3 = nullptr;               // first information line
     Label *Label2 = nullptr;               // status line
     Label *Label5 = nullptr;               // caption over the list
+    ListMenu *listMenu = nullptr;          // the entry list's context menu (listmenu.h)
 
     // --------------------------------------------------------------- state
     qint16 selIndex = 0;     // row the edit fields belong to, -1 for none

@@ -1,9 +1,11 @@
-// m7shot: saves a PNG of the main window.
+// m7shot: saves a PNG of the main window, or of the plan dialog.
 //   m7shot OUT.png            the window as it looks right after start
 //   m7shot --sample OUT.png   connected (to a pseudo-terminal standing in for
 //                             the unit), with a table read and a row selected
-//   m7shot [--sample] --compare REF.png
-//                             fails when the window no longer looks like REF
+//   m7shot --plan OUT.png     the plan dialog of "Program unit from file" with
+//                             a sample unit and file
+//   m7shot [--sample|--plan] --compare REF.png
+//                             fails when the picture no longer looks like REF
 //                             (the pictures in docs/ are kept current so)
 // Runs headless with QT_QPA_PLATFORM=offscreen; QT_SCALE_FACTOR=2 gives a
 // picture at twice the size. It works in a scratch directory so that a
@@ -11,7 +13,9 @@
 
 #include "app/controls.h"
 #include "app/frmM7_1.h"
+#include "app/plandialog.h"
 #include "m7pty.h"
+#include "table/plan.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -24,9 +28,20 @@
 #include <QTemporaryDir>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <unistd.h>
 
 namespace {
+
+// Entry i (0..11) of the sample table.
+table::Entry sampleEntry(int i)
+{
+    static const char *const gsm[] = {"888123456", "888765432", "*********", "878001122", "895550101", "*********",
+                                      "887770000", "889123000", "*********", "884444321", "886060606", "883003003"};
+    if (gsm[i][0] == '*')
+        return table::Entry{};
+    return table::Entry{QLatin1String(gsm[i]), qint16((i * 37 + 12) % 7999)};
+}
 
 // Feeds a short table through a pseudo-terminal, as the unit would send it.
 bool fillWithSample(app::frmM7_1 &w, int master)
@@ -45,11 +60,9 @@ bool fillWithSample(app::frmM7_1 &w, int master)
     char sink[16];
     (void)!::read(master, sink, sizeof sink); // the read command
     bytes.clear();
-    const char *gsm[] = {"888123456", "888765432", "*********", "878001122", "895550101", "*********",
-                         "887770000", "889123000", "*********", "884444321", "886060606", "883003003"};
     for (int i = 0; i < 12; ++i) {
-        const int object = gsm[i][0] == '*' ? 0 : (i * 37 + 12) % 7999;
-        bytes += QStringLiteral("(%1%2 )\r\n").arg(object, 4, 10, QLatin1Char('0')).arg(QLatin1String(gsm[i])).toLatin1();
+        const table::Entry e = sampleEntry(i);
+        bytes += QStringLiteral("(%1%2 )\r\n").arg(e.object, 4, 10, QLatin1Char('0')).arg(e.gsm).toLatin1();
     }
     bytes += "(K)\r\n";
     if (::write(master, bytes.constData(), size_t(bytes.size())) != bytes.size())
@@ -65,6 +78,26 @@ bool fillWithSample(app::frmM7_1 &w, int master)
     return w.List1->count() == 12;
 }
 
+// The plan of programming a unit of twelve entries from a spreadsheet that
+// adds a resident, moves one, gives one a new number and empties a slot.
+app::PlanView samplePlan()
+{
+    table::Table unit;
+    for (int i = 0; i < 12; ++i)
+        unit << sampleEntry(i);
+    const QList<files::FileEntry> file = {
+        {3, table::Entry{QStringLiteral("887001234"), 501}, 4},
+        {6, unit[4], 7},
+        {5, table::Entry{}, 6},
+        {10, table::Entry{QStringLiteral("884444000"), unit[9].object}, 11},
+        {12, table::Entry{}, 13},
+    };
+    const table::Table result = table::resultOf(unit, file, false);
+    return app::planViewOf(QStringLiteral("Program unit from file"),
+                           QStringLiteral("residents.csv against the unit on COM 1 (/dev/ttyUSB0)"),
+                           table::planWrites(unit, result), table::differences(unit, result), QStringLiteral("Program"));
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -73,12 +106,13 @@ int main(int argc, char *argv[])
     QApplication::setApplicationName(QStringLiteral("m7prog"));
     const QStringList args = QApplication::arguments().mid(1);
     const bool sample = args.contains(QStringLiteral("--sample"));
+    const bool plan = args.contains(QStringLiteral("--plan"));
     const bool compare = args.contains(QStringLiteral("--compare"));
     QStringList files = args;
-    files.removeAll(QStringLiteral("--sample"));
-    files.removeAll(QStringLiteral("--compare"));
-    if (files.size() != 1) {
-        std::fprintf(stderr, "usage: m7shot [--sample] [--compare] PNG\n");
+    for (const char *option : {"--sample", "--plan", "--compare"})
+        files.removeAll(QLatin1String(option));
+    if (files.size() != 1 || (sample && plan)) {
+        std::fprintf(stderr, "usage: m7shot [--sample|--plan] [--compare] PNG\n");
         return 2;
     }
     const QString out = QFileInfo(files.first()).absoluteFilePath();
@@ -97,7 +131,13 @@ int main(int argc, char *argv[])
     }
 
     app::frmM7_1 window([&](int n) { return n == 1 ? device : QString(); });
-    window.show();
+    std::unique_ptr<app::PlanDialog> planDialog;
+    if (plan) {
+        planDialog = std::make_unique<app::PlanDialog>(samplePlan());
+        planDialog->show();
+    } else {
+        window.show();
+    }
     if (sample) {
         window.imgNotConnected_Click();
         if (!fillWithSample(window, master)) {
@@ -106,14 +146,14 @@ int main(int argc, char *argv[])
         }
     }
     QApplication::processEvents();
-    const QPixmap shot = window.grab();
+    const QPixmap shot = plan ? planDialog->grab() : window.grab();
     if (compare) {
         const QImage want(out);
         const QImage got = shot.toImage().convertToFormat(want.format());
         std::fflush(stdout);
         window.MSComm1->release();
         if (want.isNull() || got != want) {
-            std::fprintf(stderr, "m7shot: the window no longer looks like %s; run scripts/screenshots\n",
+            std::fprintf(stderr, "m7shot: the picture no longer looks like %s; run scripts/screenshots\n",
                          qPrintable(out));
             std::_Exit(1);
         }

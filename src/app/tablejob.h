@@ -1,0 +1,66 @@
+#pragma once
+// A whole-table job of the window: compare the unit with a table file, or
+// program the unit from one, with the checks, plan and words of m7ctl.
+//
+// The job takes the port over from the window for its run: the window
+// disconnects as a click on its green lamp does, m7ctl's protocol engine
+// opens the port and does the work, and at the end the window connects
+// again as a click on its red lamp does and reads the whole table, so that
+// the list shows what the unit now holds. The window's receive processing,
+// watchdog and operation state never see the job's traffic. A port lost
+// during the job, or one the engine cannot open, leaves the window
+// disconnected.
+
+#include "cli/engine.h"
+#include "files/tablefile.h"
+
+#include <QCoreApplication>
+#include <QString>
+#include <memory>
+
+namespace app {
+
+class frmM7_1;
+
+class TableJob {
+    Q_DECLARE_TR_FUNCTIONS(TableJob)
+public:
+    enum class Kind { Compare, Program };
+
+    TableJob(frmM7_1 &window, Kind kind, const QString &path);
+    ~TableJob();
+
+    // "Compare with file", "Program unit from file"
+    static QString titleOf(Kind kind);
+
+    // Runs the job to its end: every question, progress and box on the way.
+    // The window's port must be open.
+    void run();
+
+private:
+    // How the window gets the port back.
+    enum class After {
+        Ready,            // connect, take the unit as ready and read the table
+        Connect,          // connect only: the unit did not answer as it should
+        StayDisconnected, // the port is gone
+    };
+
+    bool load(files::TableFile &file);
+    void showProblems(QList<files::Problem> problems);
+    bool takePort();
+    After work(const files::TableFile &file);
+    cli::Outcome readUnit(table::Table &t, const QString &label, int total);
+    After failed(cli::Outcome outcome, const QString &before, const QString &after);
+    void giveBack(bool unitReady);
+    void waitForGreeting();
+    void takeUnitAsReady();
+
+    frmM7_1 &m_w;
+    Kind m_kind;
+    QString m_path;
+    QString m_name; // the file's name, for the texts
+    QString m_port; // "COM 1 (/dev/ttyUSB0)"
+    std::unique_ptr<cli::Engine> m_engine;
+};
+
+} // namespace app

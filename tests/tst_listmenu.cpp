@@ -1,0 +1,384 @@
+// The entry list's context menu with the real window and the simulated unit
+// on a pseudo-terminal: the right button, Find, Export, and the whole-table
+// jobs that take the port over, compare or program, and give it back.
+
+#include "app/dialogs.h"
+#include "app/listmenu.h"
+#include "cli/jobs.h"
+#include "files/records.h"
+#include "files/tablefile.h"
+#include "m7unit.h"
+#include "testsupport.h"
+
+#include <QAction>
+#include <QFile>
+#include <QMenu>
+#include <QProgressDialog>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTimer>
+
+#include <algorithm>
+
+using namespace testing;
+using namespace app;
+using Boxes = QList<ScriptedBoxes::Box>;
+Q_DECLARE_METATYPE(Boxes)
+
+namespace {
+
+// Answers the menu's questions: the text and file-name questions from a
+// script, in order (one with no answer left fails the test), and every plan
+// with "go on", after recording it.
+struct ScriptedDialogs {
+    QStringList answers;
+    QList<PlanView> plans;
+    std::function<void()> duringPlan; // runs while a plan is shown
+    QString next()
+    {
+        if (answers.isEmpty())
+            QTest::qFail("a question nobody expected", __FILE__, __LINE__);
+        return answers.isEmpty() ? QString() : answers.takeFirst();
+    }
+    DialogResponders previous = setDialogResponders({
+        [this](const QString &, const QString &) -> std::optional<QString> { return next(); },
+        [this](FileUse, const QString &, const QString &) { return next(); },
+        [this](const PlanView &plan) {
+            plans << plan;
+            if (duringPlan)
+                duringPlan();
+            return true;
+        }});
+    ~ScriptedDialogs() { setDialogResponders(previous); }
+};
+
+table::Table tableOf(const m7sim::Unit &unit)
+{
+    table::Table t(unit.table().size());
+    std::transform(unit.table().cbegin(), unit.table().cend(), t.begin(), [](const m7sim::Slot &s) {
+        return s.isBlank() ? table::Entry{} : table::Entry{QString::fromLatin1(s.gsm), qint16(s.object)};
+    });
+    return t;
+}
+
+m7sim::Options unitOf(int slotCount, int writeDelayMs = 0, int hangupAfterWrites = 0)
+{
+    m7sim::Options o;
+    o.slotCount = slotCount;
+    o.hello = true; // greets each opening of its port
+    o.writeDelayMs = writeDelayMs;
+    o.hangupAfterWrites = hangupAfterWrites;
+    return o;
+}
+
+// A unit on a pseudo-terminal, and the window shown and connected to it on
+// COM 1.
+struct Bench {
+    explicit Bench(const m7sim::Options &o) : unit(o) {}
+    // Gives the unit the preset slots, connects and reads the whole table
+    // into the list; false (the test has failed, saying why) when any of it
+    // does not happen.
+    bool start(const QList<std::pair<int, m7sim::Slot>> &preset = {})
+    {
+        [&] {
+            QVERIFY2(unit.start(), qPrintable(unit.errorString()));
+            for (const auto &[index, slot] : preset)
+                unit.setSlot(index, slot);
+            w.devices = QStringList{unit.slavePath()};
+            w->Timer1->stop(); // ticks are given by the tests
+            w->show();
+            QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+            QVERIFY(connectWindow(*w));
+            QVERIFY(waitFor([&] { return w->Label2->text() == QLatin1String("Starting..."); })); // the greeting
+            w->Check1->setChecked(true);
+            w->Command2_Click();
+            QVERIFY(listShowsUnit());
+        }();
+        return !QTest::currentTestFailed();
+    }
+    // The window is connected, ready, and its list holds the unit's table.
+    bool listShowsUnit()
+    {
+        return waitFor([&] {
+            return w->linkState == LinkState::Ready && w->connectedLampShown()
+                && files::recordsOf(rowsOf(*w)) == files::onfOf(tableOf(unit));
+        }, 10000);
+    }
+    // A click on a row, through the window as the platform delivers it (a
+    // right press brings the context-menu event).
+    void click(Qt::MouseButton button, int row)
+    {
+        const QRect r = w->List1->visualItemRect(w->List1->item(row));
+        QTest::mouseClick(w->windowHandle(), button, {}, w->List1->viewport()->mapTo(w.get(), r.center()));
+    }
+    // A right click on row 8, then a click on `action` in the menu.
+    void choose(QAction *action)
+    {
+        click(Qt::RightButton, 8);
+        QMenu *menu = w->listMenu->menu();
+        QVERIFY(waitFor([&] { return menu->isVisible(); }));
+        QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(action).center());
+    }
+    QString port() const { return QStringLiteral("COM 1 (%1)").arg(unit.slavePath()); }
+
+    m7sim::Unit unit;
+    WindowUnderTest w;
+    ScriptedDialogs dialogs;
+};
+
+bool put(const QString &name, const QByteArray &bytes)
+{
+    QString error;
+    return files::replaceWhole(name, bytes, error);
+}
+
+ScriptedBoxes::Box box(const QString &text, int style)
+{
+    return {text, style, appTitle(), (style & 0x0F) == vbYesNo ? int(vbYes) : int(vbOK)};
+}
+} // namespace
+
+class ListMenuTest : public ScratchCases {
+    Q_OBJECT
+private slots:
+    // A right click opens the menu and nothing else: the highlighted row,
+    // the selection and the fields stay, no row is clicked, nothing is sent.
+    // The jobs are offered only while the port is open.
+    void rightClickOpensTheMenuOnly()
+    {
+        Bench b(unitOf(40));
+        QVERIFY(b.start({{3, m7sim::Slot{"888555003", 503}}}));
+        b.click(Qt::LeftButton, 3);
+        QVERIFY(waitFor([&] { return b.w->Text2->text() == QLatin1String("888555003"); }));
+        const qsizetype frames = b.unit.framesReceived().size();
+        QSignalSpy clicked(b.w->List1, &ListBox::rowClicked);
+        ListMenu &m = *b.w->listMenu;
+        for (const bool connected : {true, false}) {
+            b.click(Qt::RightButton, 8);
+            QVERIFY(waitFor([&] { return m.menu()->isVisible(); }));
+            QCOMPARE(b.w->List1->selectedItems(), connected ? QList<QListWidgetItem *>{b.w->List1->item(3)} : QList<QListWidgetItem *>());
+            QCOMPARE(b.w->selIndex, connected ? 3 : -1);
+            QVERIFY(m.findAction->isEnabled() && m.exportAction->isEnabled());
+            QCOMPARE(m.compareAction->isEnabled() && m.programAction->isEnabled(), connected);
+            m.menu()->hide();
+            if (connected)
+                b.w->imgConnected_Click();
+        }
+        QCOMPARE(clicked.count(), 0);
+        QCOMPARE(b.unit.framesReceived().size(), frames);
+    }
+
+    // Find takes a GSM number in any form m7ctl takes, or an object number,
+    // from the menu or by Ctrl+F, and selects the row as a click does: the
+    // unit is asked for that position. Anything else is said in one box.
+    void findSelectsAndReadsTheRow_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("shortcut");
+        QTest::addColumn<Boxes>("boxes"); // none: row 35 is found
+        QTest::newRow("GSM number as people write it") << "+359 888 123 456" << false << Boxes();
+        QTest::newRow("object number, Ctrl+F") << "4321" << true << Boxes();
+        QTest::newRow("GSM number nobody has")
+            << "0877000000" << false << Boxes{box("No entry of the list has the GSM number 359877000000", vbOKOnly)};
+        QTest::newRow("object number nobody has")
+            << "7998" << true << Boxes{box("No entry of the list has the object number 7998", vbOKOnly)};
+        QTest::newRow("neither") << "12ab" << false
+                                 << Boxes{box("\"12ab\" is neither a GSM number nor an object number from 1 to 7999", vbExclamation)};
+    }
+    void findSelectsAndReadsTheRow()
+    {
+        QFETCH(QString, text);
+        QFETCH(bool, shortcut);
+        QFETCH(Boxes, boxes);
+        Bench b(unitOf(40));
+        QVERIFY(b.start({{35, m7sim::Slot{"888123456", 4321}}}));
+        const qsizetype frames = b.unit.framesReceived().size();
+        ScriptedBoxes script;
+        for (const ScriptedBoxes::Box &x : boxes)
+            script.expect(x);
+        b.dialogs.answers << text;
+        if (shortcut) {
+            b.w->activateWindow();
+            QVERIFY(QTest::qWaitForWindowActive(b.w.get()));
+            b.w->List1->setFocus();
+            QTest::keyClick(b.w->List1, Qt::Key_F, Qt::ControlModifier);
+        } else {
+            b.choose(b.w->listMenu->findAction);
+        }
+        QVERIFY(b.dialogs.answers.isEmpty());
+        const bool found = boxes.isEmpty();
+        QCOMPARE(b.w->selIndex, found ? 35 : -1);
+        QCOMPARE(b.w->List1->selectedItems().size(), found ? 1 : 0);
+        if (found) {
+            QVERIFY(b.w->List1->viewport()->rect().contains(b.w->List1->visualItemRect(b.w->List1->item(35))));
+            QVERIFY(waitFor([&] { return b.w->Text3->text() == QLatin1String("4321"); }));
+        }
+        QTest::qWait(50);
+        QCOMPARE(b.unit.framesReceived().mid(frames), found ? QByteArrayList{"[r0035]\r"} : QByteArrayList());
+    }
+
+    // Export writes the list in m7ctl's formats: the objects file is byte for
+    // byte what "m7ctl read -o" writes for the unit's table.
+    void exportsTheList_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::newRow("objects file") << "list.onf";
+        QTest::newRow("spreadsheet") << "list.csv";
+        QTest::newRow("no format") << "list.txt";
+    }
+    void exportsTheList()
+    {
+        QFETCH(QString, name);
+        Bench b(unitOf(60));
+        QVERIFY(b.start());
+        const std::optional<files::Format> format = files::formatFromName(name);
+        ScriptedBoxes boxes;
+        if (!format)
+            boxes.expect(box(QStringLiteral("cannot tell the format of %1: name it .onf, .tfo or .csv").arg(name), vbExclamation));
+        b.dialogs.answers << name;
+        b.choose(b.w->listMenu->exportAction);
+        QFile f(name);
+        QCOMPARE(f.open(QIODevice::ReadOnly), format.has_value());
+        if (format)
+            QCOMPARE(f.readAll(), *format == files::Format::Onf ? files::onfOf(tableOf(b.unit)) : files::csvOf(tableOf(b.unit)));
+    }
+
+    // Compare shows the plan; Program writes only the entries that differ
+    // and reads the table back, which finds a write the unit lost. A bad
+    // file is told in one box, every problem with its line, and nothing is
+    // written; a file bad in itself does not even reach the unit. The window
+    // holds no port while the job runs; at the end it is connected, also when
+    // its watchdog gave the unit up meanwhile and the unit greets the new
+    // connection, and shows the table.
+    void runsAJob_data()
+    {
+        QTest::addColumn<bool>("program");
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<QString>("plan"); // its summary; empty: no plan
+        QTest::addColumn<Boxes>("boxes"); // %1: the port
+        QTest::addColumn<QByteArrayList>("frames");
+        QTest::addColumn<int>("lostWrite"); // the unit loses this write (from 1); 0 none
+        const QByteArray csv = "Name;Position;GSM;Object\r\nIvanova;1;+359 888 100 001;101\r\nPetrov;2;0866600002;6602\r\n"
+                               "Georgiev;3;;0\r\nDimitrova;9;00359866600009;6609\r\n";
+        const QString plan = QStringLiteral("2 to write, 1 to blank, 37 unchanged (3 frames)");
+        const QString nothing = QStringLiteral("\r2 problem(s) in file.csv; nothing was written");
+        const QByteArrayList programmed{"[r]\r", "[w00016602866600002]\r", "[w00020000*********]\r",
+                                        "[w00086609866600009]\r", "[r]\r", "[r]\r"};
+        const ScriptedBoxes::Box confirm = box("Send 3 writes to the unit on %1?", vbYesNo + vbQuestion);
+        QTest::newRow("compare") << false << csv << plan << Boxes() << QByteArrayList{"[r]\r", "[r]\r"} << 0;
+        QTest::newRow("program") << true << csv << plan << Boxes{confirm, box("3 of 3 writes done; verified", vbOKOnly)}
+                                 << programmed << 0;
+        QTest::newRow("write lost") << true << csv << plan
+                                    << Boxes{confirm, box("(0003)  unit 359888100003 - 103  |  file 359********* - 0\r"
+                                                          "the read-back differs from file.csv at 1 position(s)", vbExclamation)}
+                                    << programmed << 2;
+        QTest::newRow("bad in itself")
+            << true << QByteArray("position,gsm,object\r\n2,88812345,17\r\n3,888123457,8000\r\n") << QString()
+            << Boxes{box("file.csv:2: GSM number \"88812345\" is not nine digits\r"
+                         "file.csv:3: object number 8000 is outside 1..7999" + nothing, vbExclamation)}
+            << QByteArrayList() << 0;
+        QTest::newRow("bad for this unit")
+            << true << QByteArray("position,gsm,object\r\n50,866600050,6650\r\n41,866600041,6641\r\n") << QString()
+            << Boxes{box("file.csv:2: position 50 is outside the unit's slots 1..40\r"
+                         "file.csv:3: position 41 is outside the unit's slots 1..40" + nothing, vbExclamation)}
+            << QByteArrayList{"[r]\r", "[r]\r"} << 0;
+    }
+    void runsAJob()
+    {
+        QFETCH(bool, program);
+        QFETCH(QByteArray, file);
+        QFETCH(QString, plan);
+        QFETCH(Boxes, boxes);
+        QFETCH(QByteArrayList, frames);
+        QFETCH(int, lostWrite);
+        m7sim::Options o = unitOf(40);
+        o.ignoreWrite = lostWrite;
+        Bench b(o);
+        QVERIFY(b.start({{0, {"888100001", 101}}, {1, {"888100002", 102}}, {2, {"888100003", 103}}}));
+        QVERIFY(put(QStringLiteral("file.csv"), file));
+        const qsizetype before = b.unit.framesReceived().size();
+        ScriptedBoxes script;
+        for (ScriptedBoxes::Box &x : boxes)
+            script.expect(x.text.replace(QLatin1String("%1"), b.port()), x.style, x.title, x.answer);
+        b.dialogs.answers << QStringLiteral("file.csv");
+        bool windowHeldPort = false;
+        b.dialogs.duringPlan = [&] {
+            windowHeldPort = b.w->MSComm1->PortOpen() || b.w->connectedLampShown();
+            for (int i = 0; i < 10; ++i)
+                b.w->Timer1_Timer();
+            QTimer::singleShot(0, &b.unit, [&] { b.unit.sendLine("S"); });
+        };
+        b.choose(program ? b.w->listMenu->programAction : b.w->listMenu->compareAction);
+        QVERIFY(script.allShown());
+        QVERIFY(b.listShowsUnit());
+        QCOMPARE(b.unit.framesReceived().mid(before), frames);
+        QVERIFY(!windowHeldPort);
+        QCOMPARE(b.dialogs.plans.size(), plan.isEmpty() ? 0 : 1);
+        if (!plan.isEmpty()) {
+            const PlanView &shown = b.dialogs.plans.first();
+            QCOMPARE(shown.summary, plan);
+            QCOMPARE(shown.changes.size(), 3);
+            QCOMPARE(shown.changes[0].second, QStringLiteral("(0002) : 359866600002 - 6602"));
+            QCOMPARE(shown.goText.isEmpty(), !program);
+        }
+    }
+
+    // A run stopped by Cancel or a pulled cable says how far it got, in one
+    // box; Cancel leaves the window connected, the pulled cable
+    // disconnected. The same job run again finishes it.
+    void stoppedRunIsFinishedBySecondRun_data()
+    {
+        QTest::addColumn<bool>("unplug");
+        QTest::addColumn<QString>("why"); // the box's first line; %1 the device
+        QTest::addColumn<int>("style");
+        QTest::newRow("cancelled") << false << "interrupted" << int(vbOKOnly);
+        QTest::newRow("unplugged") << true
+                                   << "the connection to %1 was lost: %1 went away (the cable or adapter was "
+                                      "unplugged, or the unit switched off)"
+                                   << int(vbExclamation);
+    }
+    void stoppedRunIsFinishedBySecondRun()
+    {
+        QFETCH(bool, unplug);
+        QFETCH(QString, why);
+        QFETCH(int, style);
+        Bench b(unitOf(30, 40, unplug ? 3 : 0));
+        QVERIFY(b.start());
+        table::Table wanted = tableOf(b.unit);
+        for (int i = 10; i < 20; ++i)
+            wanted[i] = table::Entry{QStringLiteral("8666000%1").arg(i), qint16(6600 + i)};
+        QVERIFY(put(QStringLiteral("wanted.onf"), files::onfOf(wanted)));
+        int processed = 0;
+        connect(&b.unit, &m7sim::Unit::writeProcessed, this, [&] {
+            if (auto *progress = b.w->findChild<QProgressDialog *>(); ++processed == 3 && !unplug && progress)
+                progress->findChild<QPushButton *>()->click();
+        });
+        const cli::RunResult stopped{unplug ? cli::Outcome::Lost : cli::Outcome::Interrupted, 3, 10};
+        ScriptedBoxes boxes;
+        boxes.expect(box(QStringLiteral("Send 10 writes to the unit on %1?").arg(b.port()), vbYesNo + vbQuestion))
+            .expect(box(why.replace(QLatin1String("%1"), b.unit.slavePath()) + QLatin1Char('\r') + cli::runSummary(stopped), style));
+        for (const int run : {1, 2}) {
+            b.dialogs.answers << QStringLiteral("wanted.onf");
+            b.choose(b.w->listMenu->programAction);
+            QVERIFY(boxes.allShown());
+            if (run == 2)
+                break;
+            QCOMPARE(processed, 3);
+            QCOMPARE(tableOf(b.unit).mid(0, 13), wanted.mid(0, 13));
+            QCOMPARE(b.w->connectedLampShown() && b.w->Frame3->isEnabled(), !unplug);
+            if (unplug) {
+                QVERIFY(!b.w->MSComm1->PortOpen());
+                QVERIFY(b.unit.reopen());
+                QVERIFY(b.start()); // connects to the unit's new pseudo-terminal and reads the table
+            }
+            QVERIFY(b.listShowsUnit());
+            boxes.expect(box(QStringLiteral("Send 7 writes to the unit on %1?").arg(b.port()), vbYesNo + vbQuestion))
+                .expect(box(QStringLiteral("7 of 7 writes done; verified"), vbOKOnly));
+        }
+        QCOMPARE(tableOf(b.unit), wanted);
+        QVERIFY(b.listShowsUnit());
+    }
+};
+
+QTEST_MAIN(ListMenuTest)
+#include "tst_listmenu.moc"
