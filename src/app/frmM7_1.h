@@ -146,6 +146,10 @@ public:
     void MSComm1_OnComm();
     void MSComm1_Lost(const QString &why);
     void ProcessReceived(TermBox &term, QString data);
+    // A whole-table job of the list menu had the port and heard the unit
+    // report ready on it: the window takes that as a status reply it
+    // received (tablejob.cpp; the terminal box gets nothing).
+    void statusReplyHeardByJob();
     void Command2_Click();
     void Command1_Click();
     void Command3_Click();

@@ -249,12 +249,11 @@ void TableJob::waitForGreeting()
 
 // The unit has just told the engine that it is ready, but on a connection
 // the window's receive processing never saw. This is the one place where
-// the window is told something it did not receive: a status line "(K)"
-// goes through the same step as received text, so that the lamp, the
-// status line, opMode and linkState are set exactly as by a status reply.
+// the window is told something it did not receive: the lamp, the status
+// line, opMode and linkState are set exactly as by a status reply.
 void TableJob::takeUnitAsReady()
 {
-    m_w.ProcessReceived(*m_w.txtTerm, QStringLiteral("(K)\r"));
+    m_w.statusReplyHeardByJob();
 }
 
 } // namespace app

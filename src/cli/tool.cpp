@@ -364,55 +364,60 @@ int Tool::cmdRead()
     return ExitDone;
 }
 
+int Tool::openAt(const QString &positionText, int &position)
+{
+    const std::optional<int> p = positionFrom(positionText);
+    if (!p)
+        return usage(QStringLiteral("POSITION wants a number from 1 to 9999, not \"%1\"").arg(positionText));
+    position = *p;
+    return openEngine() ? ExitDone : ExitPort;
+}
+
 int Tool::cmdGet(const QString &positionText)
 {
-    const std::optional<int> position = positionFrom(positionText);
-    if (!position)
-        return usage(QStringLiteral("POSITION wants a number from 1 to 9999, not \"%1\"").arg(positionText));
-    if (!openEngine())
-        return ExitPort;
+    int position = 0;
+    if (const int status = openAt(positionText, position))
+        return status;
     table::Entry entry;
     bool exists = false;
-    const Outcome o = m_engine->readEntry(*position, entry, exists);
+    const Outcome o = m_engine->readEntry(position, entry, exists);
     if (o != Outcome::Done)
         return fail(exitFor(o), outcomeText(o, *m_engine));
     if (!exists)
-        return fail(ExitUsage, QStringLiteral("the unit has no position %1").arg(*position));
-    result(row(*position, entry));
+        return fail(ExitUsage, QStringLiteral("the unit has no position %1").arg(position));
+    result(row(position, entry));
     return ExitDone;
 }
 
 // set and clear: the same checks as a file of one entry.
 int Tool::cmdSet(const QString &positionText, const table::Entry &entry)
 {
-    const std::optional<int> position = positionFrom(positionText);
-    if (!position)
-        return usage(QStringLiteral("POSITION wants a number from 1 to 9999, not \"%1\"").arg(positionText));
-    if (!openEngine())
-        return ExitPort;
+    int position = 0;
+    if (const int status = openAt(positionText, position))
+        return status;
     table::Table unit;
     if (const int status = readUnit(unit))
         return status;
-    const QList<files::FileEntry> entries{{*position, entry, 0}};
+    const QList<files::FileEntry> entries{{position, entry, 0}};
     const QList<files::Problem> problems = table::checkAgainstUnit(unit, entries, false);
     if (!problems.isEmpty()) {
         for (const files::Problem &p : problems)
             say(p.what);
         return ExitUsage;
     }
-    if (unit[*position - 1] != entry) {
-        const Outcome o = m_engine->writeEntry(*position, entry);
+    if (unit[position - 1] != entry) {
+        const Outcome o = m_engine->writeEntry(position, entry);
         if (o != Outcome::Done)
             return fail(exitFor(o), outcomeText(o, *m_engine));
         table::Entry back;
         bool exists = false;
-        const Outcome r = m_engine->readEntry(*position, back, exists);
+        const Outcome r = m_engine->readEntry(position, back, exists);
         if (r != Outcome::Done)
             return fail(exitFor(r), outcomeText(r, *m_engine));
         if (!exists || back != entry)
-            return fail(ExitVerify, QStringLiteral("the unit holds %1 after the write").arg(row(*position, back)));
+            return fail(ExitVerify, QStringLiteral("the unit holds %1 after the write").arg(row(position, back)));
     }
-    result(row(*position, entry));
+    result(row(position, entry));
     return ExitDone;
 }
 

@@ -53,6 +53,8 @@ private:
     int exitFor(Outcome outcome);
 
     bool openEngine();
+    // Reads POSITION and opens the port: 0, or the exit status.
+    int openAt(const QString &positionText, int &position);
     int readUnit(table::Table &unit);
     // Reads and checks a table file: false (having said why) when it cannot
     // be read or has problems of its own.

@@ -102,6 +102,12 @@ void frmM7_1::onEntryReport(const QString &line)
     }
 }
 
+void frmM7_1::statusReplyHeardByJob()
+{
+    replyTicks = 0;
+    onStatusReply(QStringLiteral("(K)"));
+}
+
 // The running operation has ended: the unit is ready. "(R)" and "(S)" are
 // its reset and start-up notices.
 void frmM7_1::onStatusReply(const QString &line)
