@@ -81,9 +81,15 @@ QString runReceiveInput(const uint8_t *data, size_t size)
     app::frmM7_1 &w = window();
     // No busy window outlives its input: one still shown when the process
     // ends would be torn down after the display connection is gone.
+    // A busy window closed by an erase end is deleted on the next turn of
+    // the event loop, which the fuzzer never runs: delete those too.
     struct CloseBusy {
         app::frmM7_1 &w;
-        ~CloseBusy() { delete w.splashIfLoaded(); }
+        ~CloseBusy()
+        {
+            delete w.splashIfLoaded();
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        }
     } closeBusy{w};
     reset(w, data[0] % 5, int(data[1] % 8) - 1);
     if (w.selIndex >= 0)
