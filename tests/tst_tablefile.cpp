@@ -83,7 +83,7 @@ private slots:
             << int(Format::Csv)
             << QByteArray("position,gsm,object\n1,3.59888E+11,17\n2,888123456,\nx,888123457,5\n10000,888123458,6\n"
                           "1,888123459,7\n,888123461,8\n4,888123462,0\n5,,9\n6,1234,x\n7,888123463,8\n8,\"8881\n")
-            << QStringList{"2: GSM number \"3.59888E+11\" is not nine digits", "3: the object number is missing",
+            << QStringList{"2: GSM number \"3.59888E+11\" is not nine digits (the spreadsheet shortened it: format the column as text)", "3: the object number is missing",
                            "4: position \"x\" is not a whole number from 1 to 9999",
                            "5: position \"10000\" is not a whole number from 1 to 9999",
                            "6: position 1 also on line 2", "7: the position is missing",

@@ -85,8 +85,14 @@ public:
             lineOfPosition.insert(*position, line);
         }
 
-        if (!gsm)
-            problem(line, QStringLiteral("GSM number %1 is not nine digits").arg(quoted(trimmed(gsmText))));
+        if (!gsm) {
+            QString what = QStringLiteral("GSM number %1 is not nine digits").arg(quoted(trimmed(gsmText)));
+            // 3.59888E+11: a spreadsheet showed the number in its short form
+            // and saved it so, with its last digits lost.
+            if (gsmText.contains(QLatin1String("E+"), Qt::CaseInsensitive))
+                what += QStringLiteral(" (the spreadsheet shortened it: format the column as text)");
+            problem(line, what);
+        }
 
         objectText = trimmed(objectText);
         const bool blank = gsm && *gsm == table::blankGsm();
