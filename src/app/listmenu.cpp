@@ -146,7 +146,7 @@ void ListMenu::exportList()
         return;
     const std::optional<files::Format> format = files::formatFromName(path);
     if (!format) {
-        MsgBox(tr("cannot tell the format of %1: name it .onf, .tfo or .csv").arg(path), vbExclamation, appTitle());
+        MsgBox(files::unknownFormatText(path), vbExclamation, appTitle());
         return;
     }
     const QStringList rows = rowsOf(*m_w->List1);

@@ -92,7 +92,7 @@ bool TableJob::load(files::TableFile &file)
 {
     const std::optional<files::Format> format = files::formatFromName(m_path);
     if (!format) {
-        MsgBox(tr("cannot tell the format of %1: name it .onf, .tfo or .csv").arg(m_path), vbExclamation, appTitle());
+        MsgBox(files::unknownFormatText(m_path), vbExclamation, appTitle());
         return false;
     }
     QFile f(m_path);

@@ -10,7 +10,9 @@
 namespace cli {
 
 namespace {
-// The longest a greeting may keep the engine from sending after opening.
+// The quiet time that ends the settling after opening, and the longest a
+// greeting may keep the engine from sending.
+constexpr int kSettleQuietMs = 150;
 constexpr int kSettleLimitMs = 2000;
 
 QString visible(QString text)
@@ -160,10 +162,10 @@ void Engine::settle()
     m_lastByte.invalidate();
     while (!m_lost && sinceOpen.elapsed() < kSettleLimitMs) {
         const qint64 quiet = m_lastByte.isValid() ? m_lastByte.elapsed() : sinceOpen.elapsed();
-        if (quiet >= m_settleMs)
+        if (quiet >= kSettleQuietMs)
             break;
         QEventLoop loop;
-        QTimer::singleShot(int(m_settleMs - quiet), &loop, &QEventLoop::quit);
+        QTimer::singleShot(int(kSettleQuietMs - quiet), &loop, &QEventLoop::quit);
         connect(this, &Engine::wake, &loop, &QEventLoop::quit);
         loop.exec();
     }

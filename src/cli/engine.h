@@ -55,8 +55,6 @@ public:
 
     void setTimeoutMs(int ms) { m_timeoutMs = ms; }
     int timeoutMs() const { return m_timeoutMs; }
-    // Quiet time that ends the settling after opening.
-    void setSettleMs(int ms) { m_settleMs = ms; }
     // Called with "> frame" for every frame sent and "< line" for every
     // line received, CR and LF written as \r and \n.
     void setTrace(std::function<void(const QString &)> trace) { m_trace = std::move(trace); }
@@ -109,7 +107,6 @@ private:
     QString m_device;
     comm::MSComm *m_port = nullptr;
     int m_timeoutMs = 3000;
-    int m_settleMs = 150;
     std::function<void(const QString &)> m_trace;
     QString m_buffer;        // received text not yet cut into lines
     bool m_flooded = false;  // the buffer overflowed: resynchronise

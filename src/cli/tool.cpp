@@ -295,7 +295,7 @@ bool Tool::loadFile(const QString &path, files::TableFile &file)
 {
     const std::optional<files::Format> format = formatFor(path);
     if (!format) {
-        usage(QStringLiteral("cannot tell the format of %1: name it .onf, .tfo or .csv, or give --format onf|csv").arg(path));
+        usage(files::unknownFormatText(path) + QStringLiteral(", or give --format onf|csv"));
         return false;
     }
     QFile f(path);
@@ -339,7 +339,7 @@ int Tool::cmdRead()
     if (!path.isEmpty() || m_parser.isSet(QStringLiteral("format"))) {
         format = formatFor(path);
         if (!format)
-            return usage(QStringLiteral("cannot tell the format of \"%1\": name it .onf, .tfo or .csv, or give --format onf|csv").arg(path));
+            return usage(files::unknownFormatText(path) + QStringLiteral(", or give --format onf|csv"));
     }
     if (!openEngine())
         return ExitPort;

@@ -342,6 +342,11 @@ std::optional<Format> formatFromName(const QString &path)
     return std::nullopt;
 }
 
+QString unknownFormatText(const QString &path)
+{
+    return QStringLiteral("cannot tell the format of %1: name it .onf, .tfo or .csv").arg(path);
+}
+
 TableFile parseTable(const QByteArray &bytes, Format format)
 {
     QByteArrayView b(bytes);

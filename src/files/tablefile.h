@@ -53,6 +53,8 @@ enum class Format { Onf, Csv };
 // records, .csv a spreadsheet table (the case of the suffix does not
 // matter); nothing for any other name.
 std::optional<Format> formatFromName(const QString &path);
+// What to say of a name formatFromName() does not know.
+QString unknownFormatText(const QString &path);
 
 // Reads a table file.
 //
