@@ -244,7 +244,7 @@ private slots:
         f.unit.send(junk);
         QVERIFY(waitFor([&] { return f.unit.outputIdle(); }, 20000));
         QTest::qWait(200);
-        QVERIFY(f.w->lineBuffer.size() <= comm::kLineBufferCap);
+        QVERIFY(f.w->lineReader.pending().size() <= comm::kLineBufferCap);
         QVERIFY(f.w->txtTerm->Text().size() <= 16000 + 8192);
         f.unit.sendLine("R");
         QVERIFY(waitFor([&] { return f.w->Label2->text() == QStringLiteral("RESET..."); }));

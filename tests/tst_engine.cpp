@@ -3,7 +3,7 @@
 // unasked status not taken for an answer, a silent unit asked twice, a
 // pulled cable and an interrupt ending the wait.
 
-#include "cli/engine.h"
+#include "unit/engine.h"
 #include "m7unit.h"
 #include "testcore.h"
 
@@ -12,8 +12,8 @@
 #include <QTimer>
 
 using namespace testing;
-using cli::Engine;
-using cli::Outcome;
+using unit::Engine;
+using unit::Outcome;
 
 namespace {
 table::Table tableOf(const m7sim::Table &unitTable)
@@ -54,13 +54,13 @@ private slots:
     {
         Rig r(unitOf(30));
         QVERIFY(r.open());
-        // The greeting came while settling: its information lines are kept,
-        // and it is not taken for the answer to the first frame.
-        QCOMPARE(r.engine->info1(), QStringLiteral("GSM-M7/1 V2.14 SN:00123456"));
-        QCOMPARE(r.engine->info2(), QStringLiteral("CSQ:21 BER:00"));
+        // The greeting comes in front of the first answer: its information
+        // lines are kept, and it is no part of the table.
         table::Table t;
         QCOMPARE(r.engine->readTable(t), Outcome::Done);
         QCOMPARE(t, tableOf(r.unit.table()));
+        QCOMPARE(r.engine->info1(), QStringLiteral("GSM-M7/1 V2.14 SN:00123456"));
+        QCOMPARE(r.engine->info2(), QStringLiteral("CSQ:21 BER:00"));
 
         const table::Entry e{QStringLiteral("888000123"), 77};
         QCOMPARE(r.engine->writeEntry(3, e), Outcome::Done);

@@ -264,7 +264,7 @@ private slots:
             half += "(0012888123456 )\r\n";
         half += "(0012888"; // the cable goes in the middle of a line
         QVERIFY(pty.write(half));
-        QVERIFY(waitFor([&] { return w->List1->count() == 100 && w->lineBuffer.endsWith(QLatin1String("(0012888")); }));
+        QVERIFY(waitFor([&] { return w->List1->count() == 100 && w->lineReader.pending().endsWith(QLatin1String("(0012888")); }));
         QStringList told;
         app::setMsgBoxResponder([&](const QString &text, int style, const QString &) {
             told << QStringLiteral("%1 %2").arg(style).arg(text);

@@ -197,6 +197,8 @@ private slots:
 
     // Every problem of a bad file is told, with its line, and nothing is
     // written.
+    // The file's own problems are told before the unit is touched; those
+    // against the unit's table once it is read. Nothing is written.
     void badFileSendsNothing()
     {
         m7sim::Unit unit(unitOf(10));
@@ -207,14 +209,22 @@ private slots:
             "2,88812345,17\r\n"             // 2: eight digits
             "3,888123457,8000\r\n"          // 3: object out of range
             "not a row\r\n"                 // 4
-            "11,888123458,18\r\n"           // 5: beyond the unit's 10 positions
             "6,888123459,19\r\n"
-            "6,888123460,20\r\n"            // 7: position twice
-            "7," + held.gsm + ",21\r\n");   // 8: GSM number also at position 1
-        const Run run = m7ctl({QStringLiteral("-p"), unit.slavePath(), QStringLiteral("write"), QStringLiteral("bad.csv")});
-        RUN_OK(run, 2);
-        for (const int line : {2, 3, 4, 5, 7, 8})
-            QVERIFY2(run.err.contains(QStringLiteral("bad.csv:%1: ").arg(line)), qPrintable(describe(run)));
+            "6,888123460,20\r\n");          // 6: position twice
+        put(QStringLiteral("unfit.csv"),
+            "position,gsm,object\r\n"
+            "11,888123458,18\r\n"           // 2: beyond the unit's 10 positions
+            "7," + held.gsm + ",21\r\n");   // 3: GSM number also at position 1
+        const Run bad = m7ctl({QStringLiteral("-p"), unit.slavePath(), QStringLiteral("write"), QStringLiteral("bad.csv")});
+        RUN_OK(bad, 2);
+        for (const int line : {2, 3, 4, 6})
+            QVERIFY2(bad.err.contains(QStringLiteral("bad.csv:%1: ").arg(line)), qPrintable(describe(bad)));
+        QVERIFY2(bad.err.contains(QStringLiteral("4 problem(s) in bad.csv; nothing was written")), qPrintable(describe(bad)));
+        QVERIFY(unit.framesReceived().isEmpty());
+        const Run unfit = m7ctl({QStringLiteral("-p"), unit.slavePath(), QStringLiteral("write"), QStringLiteral("unfit.csv")});
+        RUN_OK(unfit, 2);
+        for (const int line : {2, 3})
+            QVERIFY2(unfit.err.contains(QStringLiteral("unfit.csv:%1: ").arg(line)), qPrintable(describe(unfit)));
         QVERIFY(!hasWriteFrame(unit));
     }
 

@@ -152,13 +152,13 @@ private slots:
         QFETCH(bool, prune);
         QFETCH(QString, result);
         QFETCH(QStringList, problems);
-        QList<files::FileEntry> file;
+        QList<table::FileEntry> file;
         for (const QString &s : entries.split(QLatin1Char(' '), Qt::SkipEmptyParts))
             file.append({s.section(':', 0, 0).toInt(), entryOf(s.section(':', 1).section('@', 0, 0)),
                          s.section('@', 1).toInt()});
         QCOMPARE(resultOf(tableOf(unit), file, prune), tableOf(result));
         QStringList got;
-        for (const files::Problem &p : checkAgainstUnit(tableOf(unit), file, prune))
+        for (const table::Problem &p : checkAgainstUnit(tableOf(unit), file, prune))
             got.append(QStringLiteral("%1: %2").arg(p.line).arg(p.what));
         QCOMPARE(got, problems);
     }

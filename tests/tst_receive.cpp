@@ -40,7 +40,7 @@ private slots:
         QCOMPARE(w->replyTicks, qint16(0));
         QCOMPARE(w->statusLampShown(), Lamp::Reading);
         // The LF put behind the received CR stays, to be dropped later.
-        QCOMPARE(w->lineBuffer, QStringLiteral("\n"));
+        QCOMPARE(w->lineReader.pending(), QStringLiteral("\n"));
 
         // Two replies in one event, in order: the row, then the end of the read.
         feed(*w, QStringLiteral("(0013888123457 )\r\n(K)\r\n"));
@@ -85,14 +85,14 @@ private slots:
         w->replyTicks = 4;
         feed(*w, QStringLiteral("no bracket)\r\n"));
         QCOMPARE(w->replyTicks, qint16(4));
-        QCOMPARE(w->lineBuffer, QStringLiteral("\n"));
+        QCOMPARE(w->lineReader.pending(), QStringLiteral("\n"));
 
         // A line ending in ")" LF waits, and takes the next line down with it.
         feed(*w, QStringLiteral("(0013888123457 )\n"));
-        QCOMPARE(w->lineBuffer, QStringLiteral("\n(0013888123457 )\n"));
+        QCOMPARE(w->lineReader.pending(), QStringLiteral("\n(0013888123457 )\n"));
         feed(*w, QStringLiteral("(0014888123458 )\r\n"));
         QCOMPARE(w->List1->count(), 1);
-        QCOMPARE(w->lineBuffer, QStringLiteral("\n"));
+        QCOMPARE(w->lineReader.pending(), QStringLiteral("\n"));
         feed(*w, QStringLiteral("(0015888123459 )\r\n"));
         QCOMPARE(w->List1->count(), 2);
         QCOMPARE(w->List1->item(1)->text(), QStringLiteral("(0002) : 359888123459 - 15"));
@@ -227,7 +227,7 @@ private slots:
             junk += QStringLiteral("noise (%1) no end ").arg(i);
         for (qsizetype at = 0; at < junk.size(); at += 4096) {
             feed(*w, junk.mid(at, 4096));
-            QVERIFY(w->lineBuffer.size() <= comm::kLineBufferCap);
+            QVERIFY(w->lineReader.pending().size() <= comm::kLineBufferCap);
         }
         // The next complete reply is acted on.
         feed(*w, QStringLiteral("(K)\r\n"));
@@ -236,23 +236,23 @@ private slots:
         w->Label2->setText(QStringLiteral("State"));
         feed(*w, junk + QStringLiteral("(K)\r\n"));
         QCOMPARE(w->Label2->text(), QStringLiteral("Ready..."));
-        QCOMPARE(w->lineBuffer, QStringLiteral("\n"));
+        QCOMPARE(w->lineReader.pending(), QStringLiteral("\n"));
         // Short junk before a reply is the unit's own doing and takes the
         // reply with it, as ever: only a flood resynchronises.
         w->Label2->setText(QStringLiteral("State"));
         feed(*w, QStringLiteral("(ab(K)\r\n"));
         QCOMPARE(w->Label2->text(), QStringLiteral("State"));
         // A text of exactly the cap is kept whole, one character more is cut.
-        w->lineBuffer.clear();
+        w->lineReader.clear();
         feed(*w, QString(comm::kLineBufferCap, QLatin1Char('x')));
-        QCOMPARE(w->lineBuffer.size(), comm::kLineBufferCap);
+        QCOMPARE(w->lineReader.pending().size(), comm::kLineBufferCap);
         feed(*w, QStringLiteral("x"));
-        QVERIFY(w->lineBuffer.isEmpty());
+        QVERIFY(w->lineReader.pending().isEmpty());
         // A reply that began just before the cap survives it.
         w->opMode = 1;
         w->List1->clear();
         feed(*w, QString(comm::kLineBufferCap - 4, QLatin1Char('x')) + QStringLiteral("(0012888"));
-        QCOMPARE(w->lineBuffer, QStringLiteral("(0012888"));
+        QCOMPARE(w->lineReader.pending(), QStringLiteral("(0012888"));
         feed(*w, QStringLiteral("123456 )\r\n"));
         QCOMPARE(rowsOf(*w), QStringList{QStringLiteral("(0001) : 359888123456 - 12")});
         w->List1->clear();

@@ -2,6 +2,7 @@
 // fault named by its line, and written back.
 
 #include "files/tablefile.h"
+#include "table/numbers.h"
 #include "tablefile_harness.h"
 
 #include <QDirIterator>
@@ -15,9 +16,9 @@ QStringList read(const QByteArray &bytes, Format format)
 {
     const files::TableFile f = files::parseTable(bytes, format);
     QStringList out;
-    for (const files::Problem &p : f.problems)
+    for (const table::Problem &p : f.problems)
         out.append(QStringLiteral("%1: %2").arg(p.line).arg(p.what));
-    for (const files::FileEntry &e : f.entries)
+    for (const table::FileEntry &e : f.entries)
         out.append(QStringLiteral("%1 %2 %3 @%4").arg(e.position).arg(e.entry.gsm).arg(e.entry.object).arg(e.line));
     return out;
 }
@@ -41,7 +42,7 @@ private slots:
             {"88812345", ""}, {"1888123456", ""}, {"358888123456", ""}, {"+888123456", ""}, {"+0888123456", ""},
             {"3.59888E+11", ""}, {"8881*3456", ""}, {"８８８１２３４５６", ""}};
         for (const auto &c : cases)
-            QCOMPARE(files::normaliseGsm(QString::fromUtf8(c[0])).value_or(QString()), QString::fromUtf8(c[1]));
+            QCOMPARE(table::normaliseGsm(QString::fromUtf8(c[0])).value_or(QString()), QString::fromUtf8(c[1]));
     }
 
     void parse_data()

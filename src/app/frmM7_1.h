@@ -5,6 +5,7 @@
 // window at a glance.
 
 #include "link/mscomm.h"
+#include "link/replies.h"
 
 #include <QPointer>
 #include <QString>
@@ -112,8 +113,7 @@ public:
     qint16 keyHeld = vbFalse; // Alt held down in the entry list
 
     // Kept by the receive processing from one receive event to the next.
-    QString lineBuffer;      // received text not yet cut into reply lines
-    bool lineBufferFlooded = false; // it overflowed; the next line resynchronises
+    comm::ReplyReader lineReader; // received text not yet cut into reply lines
     QString replyGsm;        // GSM field of the last entry report
     qint16 replyObject = 0;  // object number of the last entry report
 

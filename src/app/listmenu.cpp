@@ -17,12 +17,12 @@ namespace app {
 
 std::optional<FindQuery> findQueryOf(const QString &text)
 {
-    const std::optional<QString> gsm = files::normaliseGsm(text);
+    const std::optional<QString> gsm = table::normaliseGsm(text);
     if (gsm && *gsm != table::blankGsm())
         return FindQuery{*gsm, 0};
     bool ok = false;
     const int object = text.trimmed().toInt(&ok);
-    if (ok && object >= 1 && object <= 7999)
+    if (ok && object >= 1 && object <= table::kLastObject)
         return FindQuery{QString(), object};
     return std::nullopt;
 }
@@ -50,13 +50,9 @@ table::Table tableOfRows(const QStringList &rows)
     table::Table t;
     t.reserve(rows.size());
     for (const QString &row : rows) {
-        table::Entry e;
-        const QString gsm = table::cutGsm(row);
-        if (!gsm.contains(QLatin1Char('*'))) {
-            e.gsm = gsm;
-            table::readInt16(table::cutObject(row), e.object);
-        }
-        t.append(e);
+        qint16 object = 0;
+        table::readInt16(table::cutObject(row), object);
+        t.append(table::slotEntry(table::cutGsm(row), object));
     }
     return t;
 }
@@ -120,7 +116,7 @@ void ListMenu::find()
         return;
     const std::optional<FindQuery> query = findQueryOf(*text);
     if (!query) {
-        MsgBox(tr("\"%1\" is neither a GSM number nor an object number from 1 to 7999").arg(text->trimmed()),
+        MsgBox(tr("\"%1\" is neither a GSM number nor an object number from 1 to %2").arg(text->trimmed()).arg(table::kLastObject),
                vbExclamation, appTitle());
         return;
     }

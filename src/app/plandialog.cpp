@@ -1,7 +1,7 @@
 #include "app/plandialog.h"
 
 #include "app/controls.h"
-#include "cli/jobs.h"
+#include "unit/jobs.h"
 
 #include <QDialogButtonBox>
 #include <QHeaderView>
@@ -12,15 +12,29 @@
 
 namespace app {
 
+QList<QPair<QString, QString>> changeRows(const QList<table::Difference> &diffs)
+{
+    QList<QPair<QString, QString>> rows;
+    for (const table::Difference &d : diffs) {
+        const QString unitRow = d.kind == table::Difference::NoSuchPosition
+                                    ? PlanDialog::tr("(%1) : no such position").arg(d.position, 4, 10, QLatin1Char('0'))
+                                    : table::rowOf(d.position, d.unit);
+        const QString fileRow = d.kind == table::Difference::NotListed
+                                    ? PlanDialog::tr("(%1) : not listed").arg(d.position, 4, 10, QLatin1Char('0'))
+                                    : table::rowOf(d.position, d.file);
+        rows.append({unitRow, fileRow});
+    }
+    return rows;
+}
+
 PlanView planViewOf(const QString &title, const QString &heading, const table::Plan &plan,
                     const QList<table::Difference> &diffs, const QString &goText)
 {
     PlanView v;
     v.title = title;
     v.heading = heading;
-    v.summary = cli::planSummary(plan) + QStringLiteral(" (%1 frames)").arg(plan.writes.size());
-    for (const table::Difference &d : diffs)
-        v.changes.append({table::rowOf(d.position, d.unit), table::rowOf(d.position, d.file)});
+    v.summary = unit::planSummary(plan);
+    v.changes = changeRows(diffs);
     v.goText = goText;
     return v;
 }

@@ -21,6 +21,9 @@ struct PlanView {
     QString goText;  // the button that goes on ("Program"); empty: Close only
 };
 
+// The rows of differences, unit beside file.
+QList<QPair<QString, QString>> changeRows(const QList<table::Difference> &diffs);
+
 // The view of a plan: the counts and frames of `plan`, and the rows of the
 // positions in `diffs`.
 PlanView planViewOf(const QString &title, const QString &heading, const table::Plan &plan,

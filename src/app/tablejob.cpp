@@ -4,7 +4,8 @@
 #include "app/dialogs.h"
 #include "app/frmM7_1.h"
 #include "app/msgbox.h"
-#include "cli/jobs.h"
+#include "app/plandialog.h"
+#include "unit/jobs.h"
 #include "table/plan.h"
 
 #include <QCheckBox>
@@ -20,10 +21,6 @@
 namespace app {
 
 namespace {
-// After the window opens the port again: the quiet time that ends the
-// unit's greeting, and the longest the greeting may take.
-constexpr int kGreetingQuietMs = 150;
-constexpr int kGreetingLimitMs = 2000;
 // A job shorter than this shows no progress dialog.
 constexpr int kProgressAfterMs = 400;
 
@@ -32,7 +29,7 @@ constexpr int kProgressAfterMs = 400;
 // after the frame in flight.
 class JobProgress {
 public:
-    JobProgress(QWidget *window, cli::Engine &engine, const QString &label, int total)
+    JobProgress(QWidget *window, unit::Engine &engine, const QString &label, int total)
         : m_dialog(new QProgressDialog(label, TableJob::tr("Cancel"), 0, total, window))
     {
         m_dialog->setObjectName(QStringLiteral("jobProgress"));
@@ -41,7 +38,7 @@ public:
         m_dialog->setMinimumDuration(kProgressAfterMs);
         m_dialog->setAutoClose(false);
         m_dialog->setAutoReset(false);
-        QObject::connect(m_dialog, &QProgressDialog::canceled, &engine, &cli::Engine::interrupt);
+        QObject::connect(m_dialog, &QProgressDialog::canceled, &engine, &unit::Engine::interrupt);
         m_dialog->setValue(0);
     }
     ~JobProgress() { delete m_dialog; }
@@ -72,48 +69,31 @@ QString TableJob::titleOf(Kind kind)
 
 void TableJob::run()
 {
-    files::TableFile file;
-    if (!load(file))
+    const unit::LoadedFile loaded = unit::loadTableFile(m_path, std::nullopt);
+    if (!loaded.error.isEmpty()) {
+        MsgBox(loaded.error, vbExclamation, appTitle());
         return;
+    }
     // What is wrong with the file alone is known without the unit.
-    if (!file.problems.isEmpty()) {
-        showProblems(file.problems);
+    if (!loaded.file.problems.isEmpty()) {
+        showProblems(loaded.file.problems);
         return;
     }
     if (!takePort())
         return;
-    const After after = work(file);
+    const After after = work(loaded.file.entries);
     m_engine->close();
     if (after != After::StayDisconnected)
         giveBack(after == After::Ready);
 }
 
-bool TableJob::load(files::TableFile &file)
-{
-    const std::optional<files::Format> format = files::formatFromName(m_path);
-    if (!format) {
-        MsgBox(files::unknownFormatText(m_path), vbExclamation, appTitle());
-        return false;
-    }
-    QFile f(m_path);
-    if (!f.open(QIODevice::ReadOnly)) {
-        MsgBox(QStringLiteral("%1: %2").arg(m_path, f.errorString()), vbExclamation, appTitle());
-        return false;
-    }
-    file = files::parseTable(f.readAll(), *format);
-    return true;
-}
-
 // Every problem with its line, in line order, in one box; nothing is written.
-void TableJob::showProblems(QList<files::Problem> problems)
+void TableJob::showProblems(const QList<table::Problem> &problems)
 {
-    std::stable_sort(problems.begin(), problems.end(),
-                     [](const files::Problem &a, const files::Problem &b) { return a.line < b.line; });
     QStringList lines;
-    for (const files::Problem &p : problems)
-        lines << (p.line > 0 ? QStringLiteral("%1:%2: %3").arg(m_name).arg(p.line).arg(p.what)
-                             : QStringLiteral("%1: %2").arg(m_name, p.what));
-    lines << tr("%1 problem(s) in %2; nothing was written").arg(problems.size()).arg(m_name);
+    for (const table::Problem &p : problems)
+        lines << unit::problemLine(m_name, p);
+    lines << unit::problemsSummary(int(problems.size()), m_name);
     MsgBox(lines.join(QLatin1Char('\r')), vbExclamation, appTitle());
 }
 
@@ -127,7 +107,7 @@ bool TableJob::takePort()
     m_w.imgConnected_Click(); // a port that does not close is told by the window
     if (m_w.MSComm1->PortOpen())
         return false;
-    m_engine = std::make_unique<cli::Engine>(device, portNumber);
+    m_engine = std::make_unique<unit::Engine>(device, portNumber);
     if (!m_engine->open()) {
         MsgBox(m_engine->error(), vbExclamation, appTitle());
         return false;
@@ -135,82 +115,95 @@ bool TableJob::takePort()
     return true;
 }
 
-TableJob::After TableJob::work(const files::TableFile &file)
+TableJob::After TableJob::work(const QList<table::FileEntry> &entries)
 {
-    table::Table unit;
-    const cli::Outcome read = readUnit(unit, tr("Reading the table of the unit on %1...").arg(m_port), 0);
-    if (read != cli::Outcome::Done)
-        return failed(read, QString(), QString());
+    // One progress dialog a stage; Cancel interrupts the engine.
+    std::unique_ptr<JobProgress> progress;
+    unit::Stage shown = unit::Stage::Reading;
+    const auto onProgress = [&](unit::Stage stage, int done, int total) {
+        if (!progress || stage != shown) {
+            progress.reset();
+            shown = stage;
+            progress = std::make_unique<JobProgress>(&m_w, *m_engine, stageLabel(stage), total);
+        }
+        progress->update(done);
+    };
+    onProgress(unit::Stage::Reading, 0, 0);
+    const QString heading = tr("%1 against the unit on %2").arg(m_name, m_port);
 
-    const QList<files::Problem> problems = table::checkAgainstUnit(unit, file.entries, false);
-    if (!problems.isEmpty()) {
-        showProblems(problems);
+    if (m_kind == Kind::Compare) {
+        const unit::JobResult r = unit::compareJob(*m_engine, entries, onProgress);
+        progress.reset();
+        if (r.failed())
+            return failed(r);
+        PlanView view;
+        view.title = titleOf(m_kind);
+        view.heading = heading;
+        view.summary = r.differences.isEmpty() ? tr("The unit holds what the file lists")
+                                               : tr("%1 position(s) differ").arg(r.differences.size());
+        view.changes = changeRows(r.differences);
+        AskPlan(view);
         return After::Ready;
     }
-    const table::Table wanted = table::resultOf(unit, file.entries, false);
-    const table::Plan plan = table::planWrites(unit, wanted);
-    const bool writes = m_kind == Kind::Program && !plan.writes.isEmpty();
-    const PlanView view = planViewOf(titleOf(m_kind), tr("%1 against the unit on %2").arg(m_name, m_port), plan,
-                                     table::differences(unit, wanted), writes ? tr("Program") : QString());
-    if (!AskPlan(view) || !writes)
-        return After::Ready;
-    if (MsgBox(tr("Send %1 writes to the unit on %2?").arg(plan.writes.size()).arg(m_port), vbYesNo + vbQuestion,
-               appTitle()) != vbYes)
-        return After::Ready;
 
-    cli::RunResult run;
-    {
-        JobProgress progress(&m_w, *m_engine, tr("Writing to the unit on %1...").arg(m_port), int(plan.writes.size()));
-        run = cli::runWrites(*m_engine, plan.writes, [&progress](int done, int) { progress.update(done); });
-    }
-    if (run.outcome != cli::Outcome::Done)
-        return failed(run.outcome, QString(), cli::runSummary(run));
-
-    // The read-back.
-    table::Table back;
-    const cli::Outcome verify = readUnit(back, tr("Reading the table back..."), int(wanted.size()));
-    if (verify != cli::Outcome::Done)
-        return failed(verify, cli::runSummary(run), QString());
-    if (back.size() != wanted.size()) {
-        MsgBox(tr("the unit reported %1 positions on the read-back, %2 before").arg(back.size()).arg(wanted.size()),
-               vbExclamation, appTitle());
+    const auto approve = [&](const unit::WritePlan &p) {
+        PlanView view = planViewOf(titleOf(m_kind), heading, p.plan, p.changes, tr("Program"));
+        const QString unlisted = unit::unlistedText(p);
+        if (!unlisted.isEmpty())
+            view.summary += QLatin1Char('\n') + unlisted;
+        progress.reset();
+        return AskPlan(view) &&
+               MsgBox(tr("Send %1 writes to the unit on %2?").arg(p.plan.writes.size()).arg(m_port),
+                      vbYesNo + vbQuestion, appTitle()) == vbYes;
+    };
+    const unit::JobResult r = unit::programJob(*m_engine, entries, unit::ProgramOptions{}, approve, onProgress);
+    progress.reset();
+    if (r.failed())
+        return failed(r);
+    if (!r.problems.isEmpty()) {
+        showProblems(r.problems);
         return After::Ready;
     }
-    const QList<table::Difference> diffs = table::differences(back, wanted);
-    if (!diffs.isEmpty()) {
+    if (r.plan && r.plan->plan.writes.isEmpty()) {
+        AskPlan(planViewOf(titleOf(m_kind), heading, r.plan->plan, r.plan->changes, QString()));
+        return After::Ready;
+    }
+    if (!r.approved)
+        return After::Ready;
+    if (!r.verified) {
         QStringList lines;
-        for (const table::Difference &d : diffs)
-            lines << cli::differenceLine(d);
-        lines << tr("the read-back differs from %1 at %2 position(s)").arg(m_name).arg(diffs.size());
+        for (const table::Difference &d : r.differences)
+            lines << unit::differenceLine(d);
+        lines << tr("the read-back differs from %1 at %2 position(s)").arg(m_name).arg(r.differences.size());
         MsgBox(lines.join(QLatin1Char('\r')), vbExclamation, appTitle());
         return After::Ready;
     }
-    MsgBox(cli::runSummary(run) + tr("; verified"), vbOKOnly, appTitle());
+    MsgBox(unit::runSummary(r.run) + tr("; verified"), vbOKOnly, appTitle());
     return After::Ready;
 }
 
-cli::Outcome TableJob::readUnit(table::Table &t, const QString &label, int total)
+QString TableJob::stageLabel(unit::Stage stage) const
 {
-    JobProgress progress(&m_w, *m_engine, label, total);
-    return m_engine->readTable(t, [&progress](int done, int) { progress.update(done); });
+    switch (stage) {
+    case unit::Stage::Reading:
+        return tr("Reading the table of the unit on %1...").arg(m_port);
+    case unit::Stage::Writing:
+        return tr("Writing to the unit on %1...").arg(m_port);
+    case unit::Stage::Verifying:
+        return tr("Reading the table back...");
+    }
+    return QString();
 }
 
-// A job that did not get to its end says why, in one box, with what was
-// done before (`before`) or how far it got (`after`). A read cancelled by
-// the user needs no box.
-TableJob::After TableJob::failed(cli::Outcome outcome, const QString &before, const QString &after)
+// A job that did not get to its end says why, in one box, with how far it
+// got. A read cancelled by the user needs no box.
+TableJob::After TableJob::failed(const unit::JobResult &r)
 {
-    const bool cancelled = outcome == cli::Outcome::Interrupted;
-    if (!cancelled || !before.isEmpty() || !after.isEmpty()) {
-        QStringList lines;
-        if (!before.isEmpty())
-            lines << before;
-        lines << cli::outcomeText(outcome, *m_engine);
-        if (!after.isEmpty())
-            lines << after;
-        MsgBox(lines.join(QLatin1Char('\r')), cancelled ? vbOKOnly : vbExclamation, appTitle());
-    }
-    if (outcome == cli::Outcome::Lost)
+    const bool cancelled = r.outcome == unit::Outcome::Interrupted;
+    if (!cancelled || r.stage != unit::Stage::Reading)
+        MsgBox(unit::failureLines(r, *m_engine).join(QLatin1Char('\r')), cancelled ? vbOKOnly : vbExclamation,
+               appTitle());
+    if (r.outcome == unit::Outcome::Lost)
         return After::StayDisconnected;
     return cancelled ? After::Ready : After::Connect;
 }
@@ -240,10 +233,10 @@ void TableJob::waitForGreeting()
     QTimer quiet;
     quiet.setSingleShot(true);
     QObject::connect(&quiet, &QTimer::timeout, &loop, &QEventLoop::quit);
-    QObject::connect(m_w.MSComm1, &comm::MSComm::OnComm, &quiet, [&quiet] { quiet.start(kGreetingQuietMs); });
+    QObject::connect(m_w.MSComm1, &comm::MSComm::OnComm, &quiet, [&quiet] { quiet.start(unit::kSettleQuietMs); });
     QObject::connect(m_w.MSComm1, &comm::MSComm::Lost, &loop, &QEventLoop::quit);
-    QTimer::singleShot(kGreetingLimitMs, &loop, &QEventLoop::quit);
-    quiet.start(kGreetingQuietMs);
+    QTimer::singleShot(unit::kLongestAnswerMs, &loop, &QEventLoop::quit);
+    quiet.start(unit::kSettleQuietMs);
     loop.exec();
 }
 

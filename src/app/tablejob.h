@@ -11,7 +11,7 @@
 // during the job, or one the engine cannot open, leaves the window
 // disconnected.
 
-#include "cli/engine.h"
+#include "unit/jobs.h"
 #include "files/tablefile.h"
 
 #include <QCoreApplication>
@@ -45,12 +45,11 @@ private:
         StayDisconnected, // the port is gone
     };
 
-    bool load(files::TableFile &file);
-    void showProblems(QList<files::Problem> problems);
+    void showProblems(const QList<table::Problem> &problems);
     bool takePort();
-    After work(const files::TableFile &file);
-    cli::Outcome readUnit(table::Table &t, const QString &label, int total);
-    After failed(cli::Outcome outcome, const QString &before, const QString &after);
+    After work(const QList<table::FileEntry> &entries);
+    QString stageLabel(unit::Stage stage) const;
+    After failed(const unit::JobResult &result);
     void giveBack(bool unitReady);
     void waitForGreeting();
     void takeUnitAsReady();
@@ -60,7 +59,7 @@ private:
     QString m_path;
     QString m_name; // the file's name, for the texts
     QString m_port; // "COM 1 (/dev/ttyUSB0)"
-    std::unique_ptr<cli::Engine> m_engine;
+    std::unique_ptr<unit::Engine> m_engine;
 };
 
 } // namespace app

@@ -55,6 +55,11 @@ void ProgressLine::clear()
     m_shown = false;
 }
 
+bool stdinIsTerminal()
+{
+    return ::isatty(STDIN_FILENO) == 1;
+}
+
 bool stderrIsTerminal()
 {
     return ::isatty(STDERR_FILENO) == 1;

@@ -37,6 +37,8 @@ private:
 
 // Whether a progress line belongs on standard error: it is a terminal.
 bool stderrIsTerminal();
+// Whether a question can be asked: standard input is a terminal.
+bool stdinIsTerminal();
 
 // Turns SIGINT and SIGTERM into the signal interrupted() on the event loop
 // (a handler may only write to a pipe). A second signal ends the process at

@@ -1,9 +1,10 @@
 #include "cli/tool.h"
 
-#include "cli/jobs.h"
+#include "unit/jobs.h"
 #include "cli/ports.h"
 #include "files/records.h"
 #include "link/portmap.h"
+#include "table/numbers.h"
 #include "table/plan.h"
 
 #include <QCoreApplication>
@@ -11,7 +12,12 @@
 #include <QFile>
 #include <QLocale>
 
+#include <cerrno>
+#include <cstring>
+
 namespace cli {
+
+using namespace unit;
 
 namespace {
 const QString kSelf = QStringLiteral("m7ctl");
@@ -31,7 +37,7 @@ std::optional<int> positionFrom(const QString &text)
 {
     bool ok = false;
     const int p = text.trimmed().toInt(&ok);
-    if (!ok || p < 1 || p > 9999)
+    if (!ok || p < 1 || p > table::kLastPosition)
         return std::nullopt;
     return p;
 }
@@ -115,12 +121,28 @@ void Tool::say(const QString &message)
     std::fflush(m_err);
 }
 
+void Tool::message(const QString &line)
+{
+    if (m_progress)
+        m_progress->clear();
+    std::fprintf(m_err, "%s\n", line.toLocal8Bit().constData());
+}
+
 void Tool::result(const QString &line)
 {
     if (m_progress)
         m_progress->clear();
     std::fprintf(m_out, "%s\n", line.toLocal8Bit().constData());
-    std::fflush(m_out);
+    flushOutput();
+}
+
+// Results that cannot be written (a full disk, a closed pipe) must not pass
+// for written: the first failure is kept, and run() reports it.
+void Tool::flushOutput()
+{
+    errno = 0;
+    if ((std::fflush(m_out) != 0 || std::ferror(m_out)) && m_outError == 0)
+        m_outError = errno != 0 ? errno : EIO;
 }
 
 int Tool::usage(const QString &message)
@@ -143,12 +165,23 @@ int Tool::exitFor(Outcome outcome)
     case Outcome::Lost: return ExitPort;
     case Outcome::Interrupted: return ExitInterrupted;
     case Outcome::Silent:
-    case Outcome::Refused: return ExitSilent;
+    case Outcome::Garbled:
+    case Outcome::Talking: return ExitSilent;
     }
     return ExitSilent;
 }
 
 int Tool::run(const QStringList &arguments)
+{
+    const int status = runCommand(arguments);
+    flushOutput();
+    if (m_outError == 0)
+        return status;
+    say(QStringLiteral("standard output: %1").arg(QString::fromLocal8Bit(std::strerror(m_outError))));
+    return status == ExitDone ? ExitUsage : status;
+}
+
+int Tool::runCommand(const QStringList &arguments)
 {
     if (!m_parser.parse(QStringList{kSelf} + arguments))
         return usage(m_parser.errorText());
@@ -209,12 +242,12 @@ int Tool::run(const QStringList &arguments)
     if (command == QLatin1String("set")) {
         if (!wants(3))
             return wrongArgs();
-        const std::optional<QString> gsm = files::normaliseGsm(args[2]);
+        const std::optional<QString> gsm = table::normaliseGsm(args[2]);
         if (!gsm || *gsm == table::blankGsm())
             return usage(QStringLiteral("GSM number \"%1\" is not nine digits (use clear for a blank entry)").arg(args[2]));
         bool ok = false;
         const int object = args[3].trimmed().toInt(&ok);
-        if (!ok || object < 1 || object > 7999)
+        if (!ok || object < 1 || object > table::kLastObject)
             return usage(QStringLiteral("object number \"%1\" is outside 1..7999").arg(args[3]));
         return cmdSet(args[1], table::Entry{*gsm, qint16(object)});
     }
@@ -261,7 +294,7 @@ bool Tool::openEngine()
 
 int Tool::readUnit(table::Table &unit)
 {
-    const Outcome o = m_engine->readTable(unit, [this](int done, int) { m_progress->update(QStringLiteral("reading"), done, 0); });
+    const Outcome o = m_engine->readTable(unit, [this](int done, int total) { m_progress->update(QStringLiteral("reading"), done, total); });
     m_progress->clear();
     if (o != Outcome::Done)
         return fail(exitFor(o), outcomeText(o, *m_engine));
@@ -281,14 +314,11 @@ std::optional<files::Format> Tool::formatFor(const QString &path)
     return files::formatFromName(path);
 }
 
-void Tool::reportProblems(const QString &path, const QList<files::Problem> &problems)
+void Tool::reportProblems(const QString &path, const QList<table::Problem> &problems)
 {
-    for (const files::Problem &p : problems)
-        std::fprintf(m_err, "%s\n",
-                     (p.line > 0 ? QStringLiteral("%1:%2: %3").arg(path).arg(p.line).arg(p.what)
-                                 : QStringLiteral("%1: %2").arg(path, p.what))
-                         .toLocal8Bit()
-                         .constData());
+    for (const table::Problem &p : problems)
+        message(problemLine(path, p));
+    say(problemsSummary(int(problems.size()), path));
 }
 
 bool Tool::loadFile(const QString &path, files::TableFile &file)
@@ -298,13 +328,36 @@ bool Tool::loadFile(const QString &path, files::TableFile &file)
         usage(files::unknownFormatText(path) + QStringLiteral(", or give --format onf|csv"));
         return false;
     }
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly)) {
-        say(QStringLiteral("%1: %2").arg(path, f.errorString()));
+    LoadedFile loaded = loadTableFile(path, format);
+    if (!loaded.error.isEmpty()) {
+        say(loaded.error);
         return false;
     }
-    file = files::parseTable(f.readAll(), *format);
+    // What is wrong with the file alone is known without the unit.
+    if (!loaded.file.problems.isEmpty()) {
+        reportProblems(path, loaded.file.problems);
+        return false;
+    }
+    file = std::move(loaded.file);
     return true;
+}
+
+StageProgress Tool::stageProgress()
+{
+    return [this](Stage stage, int done, int total) {
+        static const char *const words[] = {"reading", "writing", "verifying"};
+        m_progress->update(QLatin1String(words[int(stage)]), done, total);
+    };
+}
+
+// A job that did not get to its end: its lines on standard error, and the
+// exit status of what ended it.
+int Tool::failed(const JobResult &r)
+{
+    m_progress->clear();
+    for (const QString &line : failureLines(r, *m_engine))
+        say(line);
+    return exitFor(r.outcome);
 }
 
 // ------------------------------------------------------------- commands
@@ -341,6 +394,10 @@ int Tool::cmdRead()
         if (!format)
             return usage(files::unknownFormatText(path) + QStringLiteral(", or give --format onf|csv"));
     }
+    // A file that cannot be made is told before the unit is read.
+    QString error;
+    if (!path.isEmpty() && !files::canReplace(path, error))
+        return fail(ExitUsage, QStringLiteral("%1: %2").arg(path, error));
     if (!openEngine())
         return ExitPort;
     table::Table unit;
@@ -348,16 +405,14 @@ int Tool::cmdRead()
         return status;
     if (!format) {
         for (int i = 0; i < unit.size(); ++i)
-            result(row(i + 1, unit[i]));
+            result(table::rowOf(i + 1, unit[i]));
         return ExitDone;
     }
     const QByteArray bytes = *format == files::Format::Onf ? files::onfOf(unit) : files::csvOf(unit);
     if (path.isEmpty()) {
         std::fwrite(bytes.constData(), 1, size_t(bytes.size()), m_out);
-        std::fflush(m_out);
         return ExitDone;
     }
-    QString error;
     if (!files::replaceWhole(path, bytes, error))
         return fail(ExitUsage, QStringLiteral("%1: %2").arg(path, error));
     say(QStringLiteral("%1 entries written to %2").arg(unit.size()).arg(path));
@@ -368,7 +423,7 @@ int Tool::openAt(const QString &positionText, int &position)
 {
     const std::optional<int> p = positionFrom(positionText);
     if (!p)
-        return usage(QStringLiteral("POSITION wants a number from 1 to 9999, not \"%1\"").arg(positionText));
+        return usage(QStringLiteral("POSITION wants a number from 1 to %1, not \"%2\"").arg(table::kLastPosition).arg(positionText));
     position = *p;
     return openEngine() ? ExitDone : ExitPort;
 }
@@ -385,39 +440,37 @@ int Tool::cmdGet(const QString &positionText)
         return fail(exitFor(o), outcomeText(o, *m_engine));
     if (!exists)
         return fail(ExitUsage, QStringLiteral("the unit has no position %1").arg(position));
-    result(row(position, entry));
+    result(table::rowOf(position, entry));
     return ExitDone;
 }
 
-// set and clear: the same checks as a file of one entry.
+// set and clear: a program job of one entry, read back by itself.
 int Tool::cmdSet(const QString &positionText, const table::Entry &entry)
 {
     int position = 0;
     if (const int status = openAt(positionText, position))
         return status;
-    table::Table unit;
-    if (const int status = readUnit(unit))
-        return status;
-    const QList<files::FileEntry> entries{{position, entry, 0}};
-    const QList<files::Problem> problems = table::checkAgainstUnit(unit, entries, false);
-    if (!problems.isEmpty()) {
-        for (const files::Problem &p : problems)
+    const QList<table::FileEntry> entries{{position, entry, 0}};
+    const JobResult r = programJob(*m_engine, entries, ProgramOptions{false, false},
+                                   [](const WritePlan &) { return true; }, stageProgress());
+    m_progress->clear();
+    if (r.failed())
+        return failed(r);
+    if (!r.problems.isEmpty()) {
+        for (const table::Problem &p : r.problems)
             say(p.what);
         return ExitUsage;
     }
-    if (unit[position - 1] != entry) {
-        const Outcome o = m_engine->writeEntry(position, entry);
-        if (o != Outcome::Done)
-            return fail(exitFor(o), outcomeText(o, *m_engine));
+    if (r.approved) {
         table::Entry back;
         bool exists = false;
-        const Outcome r = m_engine->readEntry(position, back, exists);
-        if (r != Outcome::Done)
-            return fail(exitFor(r), outcomeText(r, *m_engine));
+        const Outcome o = m_engine->readEntry(position, back, exists);
+        if (o != Outcome::Done)
+            return fail(exitFor(o), outcomeText(o, *m_engine));
         if (!exists || back != entry)
-            return fail(ExitVerify, QStringLiteral("the unit holds %1 after the write").arg(row(position, back)));
+            return fail(ExitVerify, QStringLiteral("the unit holds %1 after the write").arg(table::rowOf(position, back)));
     }
-    result(row(position, entry));
+    result(table::rowOf(position, entry));
     return ExitDone;
 }
 
@@ -426,27 +479,48 @@ int Tool::cmdDiff(const QString &path)
     files::TableFile file;
     if (!loadFile(path, file))
         return ExitUsage;
-    if (!file.problems.isEmpty()) {
-        reportProblems(path, file.problems);
-        return ExitUsage;
-    }
     if (!openEngine())
         return ExitPort;
-    table::Table unit;
-    if (const int status = readUnit(unit))
-        return status;
-    QList<files::Problem> outside;
-    for (const files::FileEntry &e : file.entries)
-        if (e.position > unit.size())
-            outside << files::Problem{e.line, QStringLiteral("position %1 is outside the unit's %2 positions").arg(e.position).arg(unit.size())};
-    if (!outside.isEmpty()) {
-        reportProblems(path, outside);
-        return ExitUsage;
-    }
-    const QList<table::Difference> diffs = table::differences(unit, table::resultOf(unit, file.entries, false));
-    for (const table::Difference &d : diffs)
+    const JobResult r = compareJob(*m_engine, file.entries, stageProgress());
+    m_progress->clear();
+    if (r.failed())
+        return failed(r);
+    for (const table::Difference &d : r.differences)
         result(differenceLine(d));
-    return diffs.isEmpty() ? ExitDone : ExitDiffers;
+    return r.differences.isEmpty() ? ExitDone : ExitDiffers;
+}
+
+// Whether the plan may be written: on a dry run never; a plan that blanks
+// used entries the file does not list asks once on a terminal, and needs
+// --yes without one.
+bool Tool::approve(const WritePlan &p, const QString &path)
+{
+    result(planSummary(p.plan));
+    const QString unlisted = unlistedText(p);
+    if (!unlisted.isEmpty())
+        say(p.prune ? unlisted : unlisted + QStringLiteral(" (--prune blanks them)"));
+    if (m_parser.isSet(QStringLiteral("dry-run"))) {
+        for (const table::Difference &d : p.changes)
+            result(differenceLine(d));
+        return false;
+    }
+    if (!p.prune || p.unlisted == 0 || m_parser.isSet(QStringLiteral("yes")))
+        return true;
+    const QString question = QStringLiteral("blank %1 used position(s) that %2 does not list?").arg(p.unlisted).arg(path);
+    if (!stdinIsTerminal()) {
+        say(question + QStringLiteral(" Say so with --yes; nothing was written"));
+        m_declined = ExitUsage;
+        return false;
+    }
+    std::fprintf(m_err, "m7ctl: %s [y/N] ", question.toLocal8Bit().constData());
+    std::fflush(m_err);
+    char answer[16] = {};
+    if (!std::fgets(answer, sizeof answer, stdin) || (answer[0] != 'y' && answer[0] != 'Y')) {
+        say(QStringLiteral("nothing was written"));
+        m_declined = ExitUsage;
+        return false;
+    }
+    return true;
 }
 
 int Tool::cmdWrite(const QString &path)
@@ -454,67 +528,38 @@ int Tool::cmdWrite(const QString &path)
     files::TableFile file;
     if (!loadFile(path, file))
         return ExitUsage;
-    // Problems of the file alone are certain whatever the unit holds; the
-    // unit is read all the same so that every problem is told at once.
-    if (!openEngine()) {
-        reportProblems(path, file.problems);
-        return file.problems.isEmpty() ? ExitPort : ExitUsage;
-    }
-    table::Table unit;
-    if (const int status = readUnit(unit)) {
-        reportProblems(path, file.problems);
-        return file.problems.isEmpty() ? status : ExitUsage;
-    }
-    const bool prune = m_parser.isSet(QStringLiteral("prune"));
-    QList<files::Problem> problems = file.problems + table::checkAgainstUnit(unit, file.entries, prune);
-    std::stable_sort(problems.begin(), problems.end(), [](const files::Problem &a, const files::Problem &b) { return a.line < b.line; });
-    if (!problems.isEmpty()) {
-        reportProblems(path, problems);
-        say(QStringLiteral("%1 problem(s) in %2; nothing was written").arg(problems.size()).arg(path));
+    if (!openEngine())
+        return ExitPort;
+    ProgramOptions options;
+    options.prune = m_parser.isSet(QStringLiteral("prune"));
+    options.verify = !m_parser.isSet(QStringLiteral("no-verify"));
+    const JobResult r = programJob(*m_engine, file.entries, options,
+                                   [this, &path](const WritePlan &p) { return approve(p, path); }, stageProgress());
+    m_progress->clear();
+    if (r.failed())
+        return failed(r);
+    if (!r.problems.isEmpty()) {
+        reportProblems(path, r.problems);
         return ExitUsage;
     }
-
-    const table::Table wanted = table::resultOf(unit, file.entries, prune);
-    const table::Plan plan = table::planWrites(unit, wanted);
-    result(planSummary(plan) + QStringLiteral(" (%1 frames)").arg(plan.writes.size()));
-    if (m_parser.isSet(QStringLiteral("dry-run"))) {
-        for (const table::Difference &d : table::differences(unit, wanted))
-            result(differenceLine(d));
+    if (!r.plan || r.plan->plan.writes.isEmpty()) {
+        if (r.plan)
+            result(planSummary(r.plan->plan));
+        say(QStringLiteral("the unit already holds %1: nothing to write").arg(path));
         return ExitDone;
     }
-
-    const RunResult run = runWrites(*m_engine, plan.writes, [this](int done, int total) {
-        m_progress->update(QStringLiteral("writing"), done, total);
-    });
-    m_progress->clear();
-    if (run.outcome != Outcome::Done) {
-        say(outcomeText(run.outcome, *m_engine));
-        say(runSummary(run));
-        return exitFor(run.outcome);
-    }
-    if (m_parser.isSet(QStringLiteral("no-verify"))) {
-        result(runSummary(run));
+    if (!r.approved)
+        return m_declined;
+    if (!options.verify) {
+        result(runSummary(r.run));
         return ExitDone;
     }
-
-    table::Table back;
-    const Outcome o = m_engine->readTable(back, [this, &unit](int done, int) {
-        m_progress->update(QStringLiteral("verifying"), done, int(unit.size()));
-    });
-    m_progress->clear();
-    if (o != Outcome::Done) {
-        say(runSummary(run));
-        return fail(exitFor(o), outcomeText(o, *m_engine));
-    }
-    if (back.size() != wanted.size())
-        return fail(ExitVerify, QStringLiteral("the unit reported %1 positions on the read-back, %2 before").arg(back.size()).arg(wanted.size()));
-    const QList<table::Difference> diffs = table::differences(back, wanted);
-    if (!diffs.isEmpty()) {
-        for (const table::Difference &d : diffs)
+    if (!r.verified) {
+        for (const table::Difference &d : r.differences)
             result(differenceLine(d));
-        return fail(ExitVerify, QStringLiteral("the read-back differs from %1 at %2 position(s)").arg(path).arg(diffs.size()));
+        return fail(ExitVerify, QStringLiteral("the read-back differs from %1 at %2 position(s)").arg(path).arg(r.differences.size()));
     }
-    result(runSummary(run) + QStringLiteral("; verified"));
+    result(runSummary(r.run) + QStringLiteral("; verified"));
     return ExitDone;
 }
 
@@ -523,12 +568,17 @@ int Tool::cmdErase()
     if (!openEngine())
         return ExitPort;
     int erased = 0;
-    const Outcome o = m_engine->erase(erased, [this](int done, int) { m_progress->update(QStringLiteral("erasing"), done, 0); });
+    const Outcome o = m_engine->erase(erased, [this](int done, int total) { m_progress->update(QStringLiteral("erasing"), done, total); });
     m_progress->clear();
-    if (o != Outcome::Done)
-        return fail(exitFor(o), outcomeText(o, *m_engine));
-    result(QStringLiteral("erased %1 positions").arg(erased));
-    return ExitDone;
+    if (o == Outcome::Done) {
+        result(QStringLiteral("erased %1 positions").arg(erased));
+        return ExitDone;
+    }
+    say(outcomeText(o, *m_engine));
+    // The frame went out: the unit goes on erasing whatever happens here.
+    if (m_engine->lastSends() > 0)
+        say(QStringLiteral("the unit may have erased its table (the erase is sent once); m7ctl read shows what it holds"));
+    return exitFor(o);
 }
 
 } // namespace cli

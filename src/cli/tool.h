@@ -2,7 +2,8 @@
 // m7ctl's commands: reading the command line, running one command against
 // the unit through the engine, and the exit status that says how it went.
 
-#include "cli/engine.h"
+#include "unit/engine.h"
+#include "unit/jobs.h"
 #include "cli/terminal.h"
 #include "files/tablefile.h"
 
@@ -14,6 +15,12 @@
 #include <memory>
 
 namespace cli {
+
+using unit::Engine;
+using unit::JobResult;
+using unit::Outcome;
+using unit::StageProgress;
+using unit::WritePlan;
 
 // Exit statuses; scripts depend on them.
 enum Exit : int {
@@ -46,20 +53,29 @@ public:
     int run(const QStringList &arguments);
 
 private:
+    int runCommand(const QStringList &arguments);
     int usage(const QString &message);
     int fail(int status, const QString &message);
+    // "m7ctl: message" on standard error
     void say(const QString &message);
+    // A line on standard error as it is (a file's problem: FILE:LINE: ...)
+    void message(const QString &line);
+    // A line of the results, on standard output
     void result(const QString &line);
+    void flushOutput();
     int exitFor(Outcome outcome);
+    StageProgress stageProgress();
+    int failed(const JobResult &result);
+    bool approve(const WritePlan &plan, const QString &path);
 
     bool openEngine();
     // Reads POSITION and opens the port: 0, or the exit status.
     int openAt(const QString &positionText, int &position);
     int readUnit(table::Table &unit);
-    // Reads and checks a table file: false (having said why) when it cannot
-    // be read or has problems of its own.
+    // Reads a table file: false (having said why) when it cannot be read or
+    // has problems of its own.
     bool loadFile(const QString &path, files::TableFile &file);
-    void reportProblems(const QString &path, const QList<files::Problem> &problems);
+    void reportProblems(const QString &path, const QList<table::Problem> &problems);
     std::optional<files::Format> formatFor(const QString &path);
 
     int cmdPorts();
@@ -80,6 +96,8 @@ private:
     std::unique_ptr<ProgressLine> m_progress;
     std::unique_ptr<Engine> m_engine;
     std::unique_ptr<Interrupts> m_interrupts;
+    int m_outError = 0;        // errno of the first failed write of a result
+    int m_declined = ExitDone; // the exit status of a plan not written
 };
 
 } // namespace cli

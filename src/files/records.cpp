@@ -3,6 +3,7 @@
 #include "table/rows.h"
 
 #include <QFile>
+#include <QDir>
 #include <QFileInfo>
 #include <QSaveFile>
 
@@ -64,6 +65,15 @@ bool replaceWhole(const QString &path, const QByteArray &bytes, QString &error)
             error = probe.errorString();
             return false;
         }
+        // A device or a pipe is written to, never replaced by a file.
+        if (!S_ISREG(st.st_mode)) {
+            errno = 0;
+            if (probe.write(bytes) != bytes.size() || !probe.flush()) {
+                error = errno != 0 ? systemError(errno) : probe.errorString();
+                return false;
+            }
+            return true;
+        }
     }
 
     QSaveFile out(path);
@@ -89,6 +99,20 @@ bool replaceWhole(const QString &path, const QByteArray &bytes, QString &error)
     }
     if (!out.commit()) {
         error = out.errorString();
+        return false;
+    }
+    return true;
+}
+
+bool canReplace(const QString &path, QString &error)
+{
+    const QFileInfo info(path);
+    if (info.isDir()) {
+        error = systemError(EISDIR);
+        return false;
+    }
+    if (!info.absoluteDir().exists()) {
+        error = systemError(ENOENT);
         return false;
     }
     return true;

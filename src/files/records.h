@@ -32,6 +32,11 @@ QByteArray recordsOf(const QStringList &rows);
 // cannot keep the earlier bytes).
 bool replaceWhole(const QString &path, const QByteArray &bytes, QString &error);
 
+// Whether replaceWhole() could write path, as far as can be told without
+// writing: its folder exists, and it is no folder itself. Else false with
+// the platform's text in error.
+bool canReplace(const QString &path, QString &error);
+
 // Gives `from` the name `to` in one step, replacing an existing `to`.
 bool renameOver(const QString &from, const QString &to, QString &error);
 

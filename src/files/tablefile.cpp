@@ -1,6 +1,7 @@
 #include "files/tablefile.h"
 
 #include "files/records.h"
+#include "table/numbers.h"
 
 #include <QFileInfo>
 #include <QHash>
@@ -13,24 +14,18 @@ namespace files {
 
 namespace {
 
-constexpr int kLastPosition = 9999;
-constexpr int kLastObject = 7999;
+using table::isNumberBlank;
+using table::kLastObject;
+using table::kLastPosition;
+using table::normaliseGsm;
 
 bool isDigit(QChar c) { return c >= QLatin1Char('0') && c <= QLatin1Char('9'); }
 
-// Blanks a person or a spreadsheet puts around and inside numbers: spaces,
-// tabs, no-break spaces (thousands groups), and a CR left before a line end.
-bool isBlank(QChar c)
-{
-    return c == QLatin1Char(' ') || c == QLatin1Char('\t') || c == QLatin1Char('\r') || c == QChar(0x00A0) ||
-           c == QChar(0x202F);
-}
-
 QStringView trimmed(QStringView s)
 {
-    while (!s.isEmpty() && isBlank(s.front()))
+    while (!s.isEmpty() && isNumberBlank(s.front()))
         s = s.mid(1);
-    while (!s.isEmpty() && isBlank(s.back()))
+    while (!s.isEmpty() && isNumberBlank(s.back()))
         s.chop(1);
     return s;
 }
@@ -77,8 +72,9 @@ public:
         if (!position || *position < 1 || *position > kLastPosition) {
             problem(line, positionText.isEmpty()
                               ? QStringLiteral("the position is missing")
-                              : QStringLiteral("position %1 is not a whole number from 1 to 9999")
-                                    .arg(quoted(positionText)));
+                              : QStringLiteral("position %1 is not a whole number from 1 to %2")
+                                    .arg(quoted(positionText))
+                                    .arg(kLastPosition));
         } else if (const auto seen = lineOfPosition.constFind(*position); seen != lineOfPosition.cend()) {
             problem(line, QStringLiteral("position %1 also on line %2").arg(*position).arg(*seen));
         } else {
@@ -108,7 +104,7 @@ public:
                         .arg(objectText));
         } else if (!blank && (*object > kLastObject || *object < (gsm ? 1 : 0))) {
             problem(line, objectText.isEmpty() ? QStringLiteral("the object number is missing")
-                                               : QStringLiteral("object number %1 is outside 1..7999").arg(objectText));
+                                               : QStringLiteral("object number %1 is outside 1..%2").arg(objectText).arg(kLastObject));
         }
 
         if (file.problems.size() == problemsBefore) {
@@ -160,7 +156,7 @@ TableFile parseRecords(const QString &text)
         // The unit takes a GSM text with an asterisk anywhere for an empty
         // slot; a record always has the GSM stretch, an empty one is cut short.
         std::optional<QString> gsm;
-        if (gsmText.contains(QLatin1Char('*')))
+        if (table::marksBlankSlot(gsmText.toString()))
             gsm = table::blankGsm();
         else if (!trimmed(gsmText).isEmpty())
             gsm = normaliseGsm(gsmText.toString());
@@ -353,7 +349,12 @@ TableFile parseTable(const QByteArray &bytes, Format format)
     if (b.startsWith("\xEF\xBB\xBF"))
         b = b.sliced(3);
     // Records are one byte per character; a spreadsheet writes UTF-8.
-    return format == Format::Onf ? parseRecords(QString::fromLatin1(b)) : parseSpreadsheet(QString::fromUtf8(b));
+    TableFile file = format == Format::Onf ? parseRecords(QString::fromLatin1(b)) : parseSpreadsheet(QString::fromUtf8(b));
+    // A file that lists nothing is no table: written with prune it would
+    // blank the whole unit, and compared it would match any unit.
+    if (file.entries.isEmpty() && file.problems.isEmpty())
+        file.problems.append({0, QStringLiteral("the file lists no entries")});
+    return file;
 }
 
 QByteArray onfOf(const table::Table &t)
@@ -378,32 +379,6 @@ QByteArray csvOf(const table::Table &t)
         out += "\r\n";
     }
     return out;
-}
-
-std::optional<QString> normaliseGsm(const QString &text)
-{
-    QString s;
-    s.reserve(text.size());
-    for (QChar c : text) {
-        if (!isBlank(c) && c != QLatin1Char('-') && c != QLatin1Char('.') && c != QLatin1Char('(') &&
-            c != QLatin1Char(')'))
-            s += c;
-    }
-    if (s.isEmpty() || s == table::blankGsm() || s == QLatin1String("359") + table::blankGsm())
-        return table::blankGsm();
-    if (s.startsWith(QLatin1Char('+')))
-        s.replace(0, 1, QLatin1String("00"));
-    if (!std::all_of(s.cbegin(), s.cend(), isDigit))
-        return std::nullopt;
-    if (s.size() == 14 && s.startsWith(QLatin1String("00359")))
-        return s.mid(5);
-    if (s.size() == 12 && s.startsWith(QLatin1String("359")))
-        return s.mid(3);
-    if (s.size() == 10 && s.startsWith(QLatin1Char('0')))
-        return s.mid(1);
-    if (s.size() == 9)
-        return s;
-    return std::nullopt;
 }
 
 } // namespace files

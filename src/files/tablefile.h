@@ -29,22 +29,9 @@
 
 namespace files {
 
-// What is wrong, and on which line (counted from 1; 0 for the file as a whole).
-struct Problem {
-    int line;
-    QString what;
-};
-
-// One entry read from a file: the position it is for (1..9999) and the line it was on.
-struct FileEntry {
-    int position;
-    table::Entry entry;
-    int line;
-};
-
 struct TableFile {
-    QList<FileEntry> entries; // in file order
-    QList<Problem> problems;  // in line order
+    QList<table::FileEntry> entries; // in file order
+    QList<table::Problem> problems;  // in line order
 };
 
 enum class Format { Onf, Csv };
@@ -75,12 +62,5 @@ TableFile parseTable(const QByteArray &bytes, Format format);
 QByteArray onfOf(const table::Table &t);
 // The spreadsheet table for a table, positions 1..n.
 QByteArray csvOf(const table::Table &t);
-
-// The nine digits the unit holds for a GSM number as people write it:
-// 888123456, 0888123456, 359888123456, +359 888 123 456, 00359888123456;
-// blanks, dashes, dots and parentheses are passed over. An empty text and
-// nine asterisks (also behind "359") give the blank text blankGsm(). Any
-// other text is not a GSM number: nothing.
-std::optional<QString> normaliseGsm(const QString &text);
 
 } // namespace files

@@ -6,6 +6,7 @@
 #include "app/frmM7_1.h"
 #include "app/msgbox.h"
 #include "link/frames.h"
+#include "table/numbers.h"
 
 #include <QCheckBox>
 #include <QPushButton>
@@ -30,9 +31,9 @@ void frmM7_1::Command2_Click()
         Check1->setChecked(false);
     } else if (selIndex >= 0) {
         // The selected position.
-        const std::optional<QString> frame = comm::frameReadOne(Text1->text());
-        if (frame && MSComm1->PortOpen())
-            MSComm1->Output(*frame);
+        qint16 position = 0;
+        if (table::readInt16(Text1->text(), position) && MSComm1->PortOpen())
+            MSComm1->Output(comm::frameReadOne(position));
         opMode = OpMode::ReadOne;
     }
     // In every case, also with nothing sent.
@@ -69,10 +70,13 @@ void frmM7_1::Command3_Click()
         return;
     showStatusLamp(Lamp::Writing);
     Label2->setText(QStringLiteral("Writing ..."));
-    // The frame carries the fields as the update left them.
-    const std::optional<QString> frame = comm::frameWrite(Text1->text(), Text3->text(), Text2->text());
-    if (frame && MSComm1->PortOpen())
-        MSComm1->Output(*frame);
+    // The frame carries the fields as the update left them; fields that do
+    // not read as numbers give no frame.
+    qint16 position = 0;
+    table::Entry entry{Text2->text(), 0};
+    if (table::readInt16(Text1->text(), position) && table::readInt16(Text3->text(), entry.object) &&
+        MSComm1->PortOpen())
+        MSComm1->Output(comm::frameWrite(position, entry));
     opMode = OpMode::Write;
     linkState = LinkState::WriteSent;
     Command3->setEnabled(false);

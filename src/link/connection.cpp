@@ -40,8 +40,7 @@ void frmM7_1::ConnectionToggle(bool clickedNotConnected)
     if (open && !wasOpen) {
         // Bytes of an earlier connection (a line cut off when the cable was
         // pulled) can never belong to a reply of this one.
-        lineBuffer.clear();
-        lineBufferFlooded = false;
+        lineReader.clear();
     }
     if (clickedNotConnected) {
         if (open)

@@ -4,6 +4,14 @@
 
 namespace comm {
 
+namespace {
+// P: the unit's index of a list position.
+QString deviceIndex(int position)
+{
+    return table::format0000(double(position) - 1);
+}
+} // namespace
+
 QString frameReadAll()
 {
     return QStringLiteral("[r]\r");
@@ -14,28 +22,15 @@ QString frameEraseAll()
     return QStringLiteral("[d]\r");
 }
 
-std::optional<QString> deviceIndex(const QString &positionText)
+QString frameReadOne(int position)
 {
-    const std::optional<double> pos = table::readNumber(positionText);
-    if (!pos)
-        return std::nullopt;
-    return table::format0000(*pos - 1);
+    return QLatin1String("[r") + deviceIndex(position) + QLatin1String("]\r");
 }
 
-std::optional<QString> frameReadOne(const QString &positionText)
+QString frameWrite(int position, const table::Entry &entry)
 {
-    const std::optional<QString> p = deviceIndex(positionText);
-    if (!p)
-        return std::nullopt;
-    return QLatin1String("[r") + *p + QLatin1String("]\r");
-}
-
-std::optional<QString> frameWrite(const QString &positionText, const QString &objectText, const QString &gsmText)
-{
-    const std::optional<QString> p = deviceIndex(positionText);
-    if (!p)
-        return std::nullopt;
-    return QLatin1String("[w") + *p + table::format0000(objectText) + gsmText + QLatin1String("]\r");
+    return QLatin1String("[w") + deviceIndex(position) + table::format0000(double(entry.object)) + entry.gsm +
+           QLatin1String("]\r");
 }
 
 } // namespace comm

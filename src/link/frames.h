@@ -8,20 +8,19 @@
 //   erase all   "[d]" CR                 4 bytes
 //
 // P is the list position minus 1 (the unit counts from 0) through the
-// pattern "0000"; O is the object field through "0000"; G the GSM field.
+// pattern "0000"; O is the object number through "0000"; G the GSM text
+// as it is.
+
+#include "table/entry.h"
 
 #include <QString>
-#include <optional>
 
 namespace comm {
 
 QString frameReadAll();
 QString frameEraseAll();
-// Nothing when the position text is not a number: no frame can be built.
-std::optional<QString> frameReadOne(const QString &positionText);
-std::optional<QString> frameWrite(const QString &positionText, const QString &objectText, const QString &gsmText);
-
-// P: the unit's index of a list position given as text.
-std::optional<QString> deviceIndex(const QString &positionText);
+// position counts from 1, as the list's rows do.
+QString frameReadOne(int position);
+QString frameWrite(int position, const table::Entry &entry);
 
 } // namespace comm

@@ -5,7 +5,7 @@
 #include "app/frmM7_1.h"
 #include "app/frmSplash.h"
 #include "link/replies.h"
-#include "table/rows.h"
+#include "table/entry.h"
 
 namespace app {
 
@@ -18,7 +18,7 @@ void frmM7_1::ProcessReceived(TermBox &term, QString data)
 {
     data = comm::insertLfAfterCr(data);
     appendToTerminal(term, data);
-    lineBuffer += data;
+    lineReader.append(data);
     actOnReplyLines();
 }
 
@@ -36,34 +36,24 @@ void frmM7_1::appendToTerminal(TermBox &term, const QString &text)
     term.setSelText(text);
 }
 
-// Cuts the complete reply lines out of lineBuffer and acts on each, in the
-// order they came. The consumed text is removed once at the end: a line
-// counts as consumed only after it was acted on.
+// Acts on each complete reply line received, in the order they came.
 void frmM7_1::actOnReplyLines()
 {
-    qsizetype from = 0;
     QString line;
-    qsizetype next = 0;
-    while (comm::ReplyCutter::next(lineBuffer, from, lineBufferFlooded, line, next)) {
-        lineBufferFlooded = false;
-        if (!line.isEmpty()) {
-            replyTicks = 0;
-            switch (comm::classifyReply(line.size())) {
-            case comm::Reply::Entry: onEntryReport(line); break;
-            case comm::Reply::Status: onStatusReply(line); break;
-            case comm::Reply::Info1: onInfoLine(Label3, line); break;
-            case comm::Reply::Info2: onInfoLine(Label4, line); break;
-            case comm::Reply::EraseStart: onEraseStart(); break;
-            case comm::Reply::EraseEnd: onEraseEnd(); break;
-            case comm::Reply::Other: break;
-            }
+    while (lineReader.next(line)) {
+        if (line.isEmpty())
+            continue;
+        replyTicks = 0;
+        switch (comm::classifyReply(line.size())) {
+        case comm::Reply::Entry: onEntryReport(line); break;
+        case comm::Reply::Status: onStatusReply(line); break;
+        case comm::Reply::Info1: onInfoLine(Label3, line); break;
+        case comm::Reply::Info2: onInfoLine(Label4, line); break;
+        case comm::Reply::EraseStart: onEraseStart(); break;
+        case comm::Reply::EraseEnd: onEraseEnd(); break;
+        case comm::Reply::Other: break;
         }
-        from = next;
     }
-    if (from > 0)
-        lineBuffer.remove(0, from);
-    if (comm::ReplyCutter::capRest(lineBuffer))
-        lineBufferFlooded = true;
 }
 
 // An entry of the unit's table: a row of a whole-table read or an erase, or
@@ -79,9 +69,9 @@ void frmM7_1::onEntryReport(const QString &line)
     replyGsm = report.gsm;
     if (report.object)
         replyObject = *report.object;
-    // While reading, an asterisk anywhere marks an empty slot; an erase
-    // reports its slots as they are.
-    if (opMode != OpMode::Erase && replyGsm.contains(QLatin1Char('*'))) {
+    // While reading, the unit's blank-slot rule applies; an erase reports
+    // its slots as they are.
+    if (opMode != OpMode::Erase && table::marksBlankSlot(replyGsm)) {
         replyGsm = table::blankGsm();
         replyObject = 0;
     }
@@ -117,11 +107,12 @@ void frmM7_1::onStatusReply(const QString &line)
     showStatusLamp(Lamp::Ready);
     opMode = OpMode::Idle;
     linkState = LinkState::Ready;
-    if (line == QLatin1String("(R)")) {
+    const comm::Notice notice = comm::noticeOf(line);
+    if (notice == comm::Notice::Reset) {
         showStatusLamp(Lamp::Idle);
         Label2->setText(QStringLiteral("RESET..."));
     }
-    if (line == QLatin1String("(S)")) {
+    if (notice == comm::Notice::StartUp) {
         showStatusLamp(Lamp::Idle);
         Label2->setText(QStringLiteral("Starting..."));
     }

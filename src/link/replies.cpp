@@ -17,6 +17,15 @@ Reply classifyReply(qsizetype length)
     }
 }
 
+Notice noticeOf(const QString &line)
+{
+    if (line == QLatin1String("(R)"))
+        return Notice::Reset;
+    if (line == QLatin1String("(S)"))
+        return Notice::StartUp;
+    return Notice::None;
+}
+
 EntryReport parseEntryReport(const QString &line)
 {
     EntryReport r;
@@ -68,6 +77,33 @@ bool ReplyCutter::capRest(QString &rest)
     else
         rest.clear();
     return true;
+}
+
+bool ReplyReader::next(QString &line)
+{
+    if (m_floodToTell) {
+        m_floodToTell = false;
+        line.clear();
+        return true;
+    }
+    qsizetype after = 0;
+    if (ReplyCutter::next(m_buffer, m_from, m_flooded, line, after)) {
+        m_flooded = false;
+        m_from = after;
+        return true;
+    }
+    m_buffer.remove(0, m_from);
+    m_from = 0;
+    if (ReplyCutter::capRest(m_buffer))
+        m_flooded = m_floodToTell = true;
+    return false;
+}
+
+void ReplyReader::clear()
+{
+    m_buffer.clear();
+    m_from = 0;
+    m_flooded = m_floodToTell = false;
 }
 
 } // namespace comm

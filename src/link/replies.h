@@ -19,6 +19,12 @@ enum class Reply { Other, Entry, Status, Info1, Info2, EraseStart, EraseEnd };
 // The kind of a reply line of the given length.
 Reply classifyReply(qsizetype length);
 
+// Status replies that are notices of the unit's own and answer no frame:
+// "(R)" after a reset, "(S)" at start-up.
+enum class Notice { None, Reset, StartUp };
+Notice noticeOf(const QString &line);
+inline bool isNotice(const QString &line) { return noticeOf(line) != Notice::None; }
+
 // The fields of an entry report "(" object(4) GSM(9) any(1) ")":
 // the object number from columns 2-5 read as a 16-bit integer (nothing when
 // they do not read as one), and the GSM text of columns 6-14 as sent.
@@ -60,6 +66,28 @@ public:
     // kLineBufferCap it is dropped up to its last "(" (a reply that may have
     // begun there is kept), and true is returned (resynchronise).
     static bool capRest(QString &rest);
+};
+
+// The reply lines of a stream of received text, in the order they came,
+// for the window's receive processing and for the engine alike.
+class ReplyReader {
+public:
+    // Received text, with an LF already put behind every CR (insertLfAfterCr).
+    void append(const QString &text) { m_buffer += text; }
+    // Cuts the next complete line out of the text. An empty line stands
+    // where text was dropped: text that ended in a terminator without a "("
+    // in it, or a flood cut back to its cap. False when no complete line is
+    // left; the text that waits for its terminator is then bounded by the cap.
+    bool next(QString &line);
+    // The text not yet cut into lines.
+    QString pending() const { return m_buffer.mid(m_from); }
+    void clear();
+
+private:
+    QString m_buffer;
+    qsizetype m_from = 0;       // m_buffer before this is cut already
+    bool m_flooded = false;     // a flood was dropped: resynchronise
+    bool m_floodToTell = false; // ... and next() has not said so yet
 };
 
 } // namespace comm

@@ -1,4 +1,5 @@
 #include "table/numbers.h"
+#include "table/rows.h"
 
 #include <algorithm>
 #include <charconv>
@@ -84,6 +85,38 @@ QString format0000(const QString &text)
 {
     const std::optional<double> v = readNumber(text);
     return v ? format0000(*v) : text;
+}
+
+bool isNumberBlank(QChar c)
+{
+    return c == QLatin1Char(' ') || c == QLatin1Char('\t') || c == QLatin1Char('\r') || c == QChar(0x00A0) ||
+           c == QChar(0x202F);
+}
+
+std::optional<QString> normaliseGsm(const QString &text)
+{
+    QString s;
+    s.reserve(text.size());
+    for (QChar c : text) {
+        if (!isNumberBlank(c) && c != QLatin1Char('-') && c != QLatin1Char('.') && c != QLatin1Char('(') &&
+            c != QLatin1Char(')'))
+            s += c;
+    }
+    if (s.isEmpty() || s == blankGsm() || s == QLatin1String("359") + blankGsm())
+        return blankGsm();
+    if (s.startsWith(QLatin1Char('+')))
+        s.replace(0, 1, QLatin1String("00"));
+    if (!std::all_of(s.cbegin(), s.cend(), isDigit))
+        return std::nullopt;
+    if (s.size() == 14 && s.startsWith(QLatin1String("00359")))
+        return s.mid(5);
+    if (s.size() == 12 && s.startsWith(QLatin1String("359")))
+        return s.mid(3);
+    if (s.size() == 10 && s.startsWith(QLatin1Char('0')))
+        return s.mid(1);
+    if (s.size() == 9)
+        return s;
+    return std::nullopt;
 }
 
 } // namespace table

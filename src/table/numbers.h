@@ -43,4 +43,15 @@ QString format0000(double value);
 // formatted as above, any other text comes back unchanged.
 QString format0000(const QString &text);
 
+// The nine digits the unit holds for a GSM number as people write it:
+// 888123456, 0888123456, 359888123456, +359 888 123 456, 00359888123456;
+// blanks, dashes, dots and parentheses are passed over. An empty text and
+// nine asterisks (also behind "359") give the blank text blankGsm(). Any
+// other text is not a GSM number: nothing.
+std::optional<QString> normaliseGsm(const QString &text);
+
+// Blanks a person or a spreadsheet puts around and inside numbers: spaces,
+// tabs, no-break spaces (thousands groups), and a CR left before a line end.
+bool isNumberBlank(QChar c);
+
 } // namespace table

@@ -1,34 +1,40 @@
 #include "table/plan.h"
 
 #include <QHash>
+#include <QSet>
+
+#include <algorithm>
 
 #include <set>
 
 namespace table {
 
 namespace {
+QString outsideText(int position, int slotCount)
+{
+    return QStringLiteral("position %1 is outside the unit's slots 1..%2").arg(position).arg(slotCount);
+}
+
 bool holdsGsm(const Entry &e) { return e.gsm != blankGsm(); }
 bool holdsObject(const Entry &e) { return e.object != 0; }
 } // namespace
 
-Table resultOf(const Table &unit, const QList<files::FileEntry> &entries, bool prune)
+Table resultOf(const Table &unit, const QList<FileEntry> &entries, bool prune)
 {
     Table result = prune ? Table(unit.size()) : unit;
-    for (const files::FileEntry &e : entries)
+    for (const FileEntry &e : entries)
         if (e.position >= 1 && e.position <= result.size())
             result[e.position - 1] = e.entry;
     return result;
 }
 
-QList<files::Problem> checkAgainstUnit(const Table &unit, const QList<files::FileEntry> &entries, bool prune)
+QList<Problem> checkAgainstUnit(const Table &unit, const QList<FileEntry> &entries, bool prune)
 {
-    QList<files::Problem> problems;
+    QList<Problem> problems;
     QHash<int, int> lineOf; // position -> line of the file entry that sets it
-    for (const files::FileEntry &e : entries) {
+    for (const FileEntry &e : entries) {
         if (e.position < 1 || e.position > unit.size())
-            problems.append({e.line, QStringLiteral("position %1 is outside the unit's slots 1..%2")
-                                         .arg(e.position)
-                                         .arg(unit.size())});
+            problems.append({e.line, outsideText(e.position, int(unit.size()))});
         else
             lineOf.insert(e.position, e.line);
     }
@@ -189,6 +195,42 @@ QList<Difference> differences(const Table &unit, const Table &result)
         if (unit[i] != result[i])
             out.append({i + 1, unit[i], result[i]});
     return out;
+}
+
+QList<Difference> compareWithFile(const Table &unit, const QList<FileEntry> &entries)
+{
+    QHash<int, const Entry *> listed;
+    for (const FileEntry &e : entries)
+        listed.insert(e.position, &e.entry);
+    QList<Difference> out;
+    for (int p = 1; p <= unit.size(); ++p) {
+        const Entry &u = unit[p - 1];
+        const auto it = listed.constFind(p);
+        if (it == listed.cend()) {
+            if (!u.isBlank())
+                out.append({p, u, Entry(), Difference::NotListed});
+        } else if (**it != u) {
+            out.append({p, u, **it, Difference::Changed});
+        }
+    }
+    QList<Difference> beyond;
+    for (const FileEntry &e : entries)
+        if (e.position > unit.size())
+            beyond.append({e.position, Entry(), e.entry, Difference::NoSuchPosition});
+    std::sort(beyond.begin(), beyond.end(), [](const Difference &a, const Difference &b) { return a.position < b.position; });
+    return out + beyond;
+}
+
+int unlistedInUse(const Table &unit, const QList<FileEntry> &entries)
+{
+    QSet<int> listed;
+    for (const FileEntry &e : entries)
+        listed.insert(e.position);
+    int n = 0;
+    for (int p = 1; p <= unit.size(); ++p)
+        if (!unit[p - 1].isBlank() && !listed.contains(p))
+            ++n;
+    return n;
 }
 
 } // namespace table

@@ -8,7 +8,6 @@
 // cable pulled, a unit switched off), and what the unit then holds must
 // still be sound. Blank entries hold no number, and object 0 is no object.
 
-#include "files/tablefile.h"
 #include "table/entry.h"
 
 #include <QList>
@@ -19,7 +18,7 @@ namespace table {
 // with prune, every position the file does not list becomes blank. Entries
 // for positions the unit does not have are left out (checkAgainstUnit names
 // them).
-Table resultOf(const Table &unit, const QList<files::FileEntry> &entries, bool prune);
+Table resultOf(const Table &unit, const QList<table::FileEntry> &entries, bool prune);
 
 // What stands against writing the entries to the unit: a position outside
 // the unit's slots (1..unit.size()); a GSM number or an object number at
@@ -28,7 +27,7 @@ Table resultOf(const Table &unit, const QList<files::FileEntry> &entries, bool p
 // Each problem carries the line of a file entry it concerns (0 when both
 // positions keep what the unit holds). An entry given with line 0 (one
 // entry typed on a command line) is named as "the new entry".
-QList<files::Problem> checkAgainstUnit(const Table &unit, const QList<files::FileEntry> &entries, bool prune);
+QList<table::Problem> checkAgainstUnit(const Table &unit, const QList<table::FileEntry> &entries, bool prune);
 
 // One write to the unit. blankFirst: this write blanks the position to free
 // its numbers for another position; its final write comes later.
@@ -61,12 +60,27 @@ struct Plan {
 Plan planWrites(const Table &unit, const Table &result);
 
 struct Difference {
+    enum Kind {
+        Changed,        // both hold the position, with different entries
+        NotListed,      // the unit holds a used entry where the file lists nothing
+        NoSuchPosition, // the file lists a position the unit does not have
+    };
     int position;
     Entry unit;
     Entry file;
+    Kind kind = Changed;
 };
 
 // The positions where the unit and the result differ, in position order.
 QList<Difference> differences(const Table &unit, const Table &result);
+
+// Where the unit and a file differ, in position order: every position the
+// file lists that the unit holds otherwise or does not have, and every used
+// entry of the unit at a position the file does not list.
+QList<Difference> compareWithFile(const Table &unit, const QList<FileEntry> &entries);
+
+// The used entries of the unit at positions the file does not list (those
+// a write leaves alone, and prune blanks).
+int unlistedInUse(const Table &unit, const QList<FileEntry> &entries);
 
 } // namespace table

@@ -3,6 +3,7 @@
 #include "app/controls.h"
 #include "app/frmM7_1.h"
 #include "app/msgbox.h"
+#include "table/entry.h"
 #include "table/numbers.h"
 #include "table/rows.h"
 
@@ -83,7 +84,7 @@ void frmM7_1::Text3_Change()
     if (table::isNumeric(t)) {
         qint16 value = 0;
         table::readInt16(t, value);
-        if (value > 7999) {
+        if (value > table::kLastObject) {
             MsgBox(QStringLiteral(" Object Number > 7999 ! "), vbOKOnly,
                    QStringLiteral("!!! OBJECT Number is INCORRECT !!!"));
             value = 0;

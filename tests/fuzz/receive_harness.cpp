@@ -43,8 +43,7 @@ void reset(app::frmM7_1 &w, int mode, int sel)
     w.setEnabled(true);
     w.List1->clear();
     w.txtTerm->setText(QString());
-    w.lineBuffer.clear();
-    w.lineBufferFlooded = false;
+    w.lineReader.clear();
     w.replyGsm.clear();
     w.replyObject = 0;
     w.replyTicks = 0;
@@ -109,8 +108,8 @@ QString runReceiveInput(const uint8_t *data, size_t size)
             w.ProcessReceived(*w.txtTerm, piece);
             if (w.txtTerm->Text().size() > comm::kTermLimit + 2 * qsizetype(n))
                 return QStringLiteral("terminal text of %1 characters").arg(w.txtTerm->Text().size());
-            if (w.lineBuffer.size() > comm::kLineBufferCap)
-                return QStringLiteral("line buffer of %1 characters").arg(w.lineBuffer.size());
+            if (w.lineReader.pending().size() > comm::kLineBufferCap)
+                return QStringLiteral("line buffer of %1 characters").arg(w.lineReader.pending().size());
             // Nothing sets opMode back to ReadAll: ReadAll before and after
             // means that every row of this piece came from the whole-table read.
             if (wholeTable && w.opMode == app::OpMode::ReadAll) {

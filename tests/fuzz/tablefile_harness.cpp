@@ -11,10 +11,10 @@ namespace fuzzing {
 namespace {
 
 // The table the entries describe: positions 1 to the highest one listed.
-table::Table tableOf(const QList<files::FileEntry> &entries)
+table::Table tableOf(const QList<table::FileEntry> &entries)
 {
     table::Table t;
-    for (const files::FileEntry &e : entries) {
+    for (const table::FileEntry &e : entries) {
         if (e.position > t.size())
             t.resize(e.position);
         t[e.position - 1] = e.entry;
@@ -26,11 +26,11 @@ QString checkOne(const QByteArray &bytes, files::Format format)
 {
     const files::TableFile f = files::parseTable(bytes, format);
     const int lines = int(bytes.count('\n')) + (bytes.isEmpty() || bytes.endsWith('\n') ? 0 : 1);
-    for (const files::Problem &p : f.problems)
+    for (const table::Problem &p : f.problems)
         if (p.line < 0 || p.line > lines || p.what.isEmpty())
             return QStringLiteral("problem on line %1 of %2: %3").arg(p.line).arg(lines).arg(p.what);
     QSet<int> positions;
-    for (const files::FileEntry &e : f.entries) {
+    for (const table::FileEntry &e : f.entries) {
         const table::Entry &x = e.entry;
         const bool digits = x.gsm.size() == 9 && std::all_of(x.gsm.begin(), x.gsm.end(), [](QChar c) {
                                 return c >= QLatin1Char('0') && c <= QLatin1Char('9');

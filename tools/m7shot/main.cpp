@@ -85,7 +85,7 @@ app::PlanView samplePlan()
     table::Table unit;
     for (int i = 0; i < 12; ++i)
         unit << sampleEntry(i);
-    const QList<files::FileEntry> file = {
+    const QList<table::FileEntry> file = {
         {3, table::Entry{QStringLiteral("887001234"), 501}, 4},
         {6, unit[4], 7},
         {5, table::Entry{}, 6},
