@@ -11,6 +11,7 @@
 #include "testcore.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QSet>
@@ -359,7 +360,7 @@ private slots:
         QVERIFY2(missing.err.contains(QStringLiteral("No such file or directory")), qPrintable(missing.err));
         const Run help = m7ctl({QStringLiteral("--help")});
         RUN_OK(help, 0);
-        QVERIFY(help.out.contains(QStringLiteral("write FILE [--dry-run] [--prune] [--no-verify]")));
+        QVERIFY(help.out.contains(QStringLiteral("write FILE [--dry-run] [--prune [--yes]] [--no-verify]")));
     }
 
     // The texts around the results: the progress line, the port list, -p.
@@ -403,6 +404,99 @@ private slots:
         const Run silent = m7ctl({QStringLiteral("-p"), quiet.slavePath(), QStringLiteral("-t"), QStringLiteral("0.3"), QStringLiteral("info")});
         RUN_OK(silent, 4);
         QVERIFY2(silent.err.contains(QStringLiteral("sent no information lines within 0.3 s")), qPrintable(silent.err));
+    }
+    // What a careful technician must be able to trust: a file that lists
+    // nothing or less than the unit holds, a plan that blanks what the file
+    // does not list, a unit slower than the timeout, an answer garbled on
+    // the line, an erase cut short. %P stands for the unit's port; the
+    // file "part.onf" holds the unit's own first ten positions.
+    void trustworthyResults_data()
+    {
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<QByteArray>("file"); // file.onf / file.csv: its bytes
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("out"); // standard output contains this
+        QTest::addColumn<QString>("err"); // standard error contains this
+        QTest::addColumn<int>("writes");  // write frames the unit gets; -1 any
+        const QStringList p{QStringLiteral("-p"), QStringLiteral("%P")};
+        QTest::newRow("empty file") << "" << QByteArray() << p + QStringList{"diff", "empty.onf"} << 2 << ""
+                                    << "empty.onf: the file lists no entries" << 0;
+        QTest::newRow("header only, pruned") << "" << QByteArray("position,gsm,object\r\n")
+                                             << p + QStringList{"write", "file.csv", "--prune", "--yes"} << 2 << ""
+                                             << "file.csv: the file lists no entries" << 0;
+        QTest::newRow("a cut backup") << "" << QByteArray() << p + QStringList{"diff", "part.onf"} << 1
+                                      << "(0011)  unit 359" << "" << 0;
+        QTest::newRow("prune asks") << "" << QByteArray() << p + QStringList{"write", "part.onf", "--prune"} << 2
+                                    << "" << "does not list? Say so with --yes; nothing was written" << 0;
+        QTest::newRow("prune with yes") << "" << QByteArray() << p + QStringList{"write", "part.onf", "--prune", "--yes"}
+                                        << 0 << "; verified" << "used position(s) that the file does not list are blanked"
+                                        << -1;
+        QTest::newRow("nothing to change") << "" << QByteArray() << p + QStringList{"write", "part.onf"} << 0
+                                           << "0 to write" << "stay as they are (--prune blanks them)" << 0;
+        QTest::newRow("no such folder") << "" << QByteArray() << p + QStringList{"read", "-o", "nowhere/x.onf"} << 2
+                                        << "" << "nowhere/x.onf: No such file or directory" << 0;
+        QTest::newRow("slower than the timeout")
+            << "slow" << QByteArray() << p + QStringList{"-t", "0.6", "set", "3", "888333333", "3333"} << 0
+            << "(0003) : 359888333333 - 3333" << "" << 2;
+        QTest::newRow("a line ending in LF only")
+            << "lf" << QByteArray() << p + QStringList{"set", "6", "888000006", "66"} << 4 << ""
+            << "was garbled twice" << 0;
+        QTest::newRow("silent erase") << "silent" << QByteArray() << p + QStringList{"-t", "0.3", "erase", "--yes"} << 4
+                                      << "" << "did not answer within 0.3 s\nm7ctl: the unit may have erased its table" << 0;
+    }
+    void trustworthyResults()
+    {
+        QFETCH(QString, fault);
+        QFETCH(QByteArray, file);
+        QFETCH(QStringList, args);
+        QFETCH(int, status);
+        QFETCH(QString, out);
+        QFETCH(QString, err);
+        QFETCH(int, writes);
+        m7sim::Options o = unitOf(30);
+        o.writeDelayMs = fault == QLatin1String("slow") ? 800 : 0;
+        o.lfOnlyLine = fault == QLatin1String("lf") ? 5 : -1;
+        o.silenceAfterLines = fault == QLatin1String("silent") ? 0 : -1;
+        m7sim::Unit unit(o);
+        QVERIFY(unit.start());
+        unit.setSlot(10, {"888000011", 11}); // the cut backup leaves out a used entry
+        put(QStringLiteral("empty.onf"), QByteArray());
+        put(QStringLiteral("file.csv"), file);
+        put(QStringLiteral("part.onf"), files::onfOf(tableOf(unit.table()).mid(0, 10)));
+        args.replaceInStrings(QStringLiteral("%P"), unit.slavePath());
+        const Run run = m7ctl(args);
+        RUN_OK(run, status);
+        QVERIFY2(run.out.contains(out) && run.err.contains(err), qPrintable(describe(run)));
+        int sent = 0;
+        for (const QByteArray &f : unit.framesReceived())
+            sent += f.startsWith("[w");
+        if (writes >= 0)
+            QCOMPARE(sent, writes);
+        if (fault == QLatin1String("slow")) {
+            QCOMPARE(unit.table()[2], (m7sim::Slot{"888333333", 3333}));
+            QVERIFY2(run.err.isEmpty(), qPrintable(run.err));
+        }
+        if (args.contains(QStringLiteral("--yes")) && status == 0)
+            QCOMPARE(tableOf(unit.table()), tableOf(unit.table()).mid(0, 10) + table::Table(20));
+    }
+
+    // Results that cannot be written are no success: standard output on a
+    // full device, and an output file there.
+    void fullOutput()
+    {
+        m7sim::Unit unit(unitOf(300));
+        QVERIFY(unit.start());
+        QProcess p;
+        p.setStandardOutputFile(QStringLiteral("/dev/full"));
+        p.start(QStringLiteral(M7CTL), {QStringLiteral("-p"), unit.slavePath(), QStringLiteral("read"), QStringLiteral("--format"), QStringLiteral("csv")});
+        QVERIFY(waitFor([&] { return p.state() == QProcess::NotRunning; }, 60000));
+        QCOMPARE(p.exitCode(), 2);
+        QVERIFY2(p.readAllStandardError().contains("standard output: No space left on device"), "no message");
+        const Run file = m7ctl({QStringLiteral("-p"), unit.slavePath(), QStringLiteral("read"), QStringLiteral("-o"), QStringLiteral("/dev/full"), QStringLiteral("--format"), QStringLiteral("onf")});
+        RUN_OK(file, 2);
+        QVERIFY2(file.err.contains(QStringLiteral("/dev/full: No space left on device")), qPrintable(describe(file)));
+        QVERIFY(QFileInfo(QStringLiteral("/dev/full")).exists() && !QFileInfo(QStringLiteral("/dev/full")).isFile());
     }
 };
 

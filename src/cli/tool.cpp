@@ -82,8 +82,9 @@ QString usageText()
         "  set POSITION GSM OBJECT        write one entry, checked as the window checks an edit\n"
         "  clear POSITION                 write the blank entry at POSITION\n"
         "  diff FILE                      list the positions where the unit and FILE differ\n"
-        "  write FILE [--dry-run] [--prune] [--no-verify]\n"
-        "                                 make the unit hold FILE's entries\n"
+        "  write FILE [--dry-run] [--prune [--yes]] [--no-verify]\n"
+        "                                 make the unit hold FILE's entries; --prune also blanks the\n"
+        "                                 positions FILE does not list (asks first, or --yes)\n"
         "  erase --yes                    erase the whole table and wait until the unit reports the end\n"
         "\n"
         "POSITION counts from 1 as the window's rows do. FILE is .onf/.tfo (the window's records) or\n"
@@ -132,17 +133,23 @@ void Tool::result(const QString &line)
 {
     if (m_progress)
         m_progress->clear();
-    std::fprintf(m_out, "%s\n", line.toLocal8Bit().constData());
-    flushOutput();
+    output(line.toLocal8Bit() + '\n');
 }
 
 // Results that cannot be written (a full disk, a closed pipe) must not pass
 // for written: the first failure is kept, and run() reports it.
-void Tool::flushOutput()
+void Tool::output(const QByteArray &bytes)
 {
     errno = 0;
-    if ((std::fflush(m_out) != 0 || std::ferror(m_out)) && m_outError == 0)
-        m_outError = errno != 0 ? errno : EIO;
+    if (std::fwrite(bytes.constData(), 1, size_t(bytes.size()), m_out) != size_t(bytes.size()) ||
+        std::fflush(m_out) != 0)
+        noteOutputError(errno);
+}
+
+void Tool::noteOutputError(int code)
+{
+    if (m_outError == 0)
+        m_outError = code != 0 ? code : EIO;
 }
 
 int Tool::usage(const QString &message)
@@ -174,7 +181,9 @@ int Tool::exitFor(Outcome outcome)
 int Tool::run(const QStringList &arguments)
 {
     const int status = runCommand(arguments);
-    flushOutput();
+    errno = 0;
+    if (std::fflush(m_out) != 0 || std::ferror(m_out))
+        noteOutputError(errno);
     if (m_outError == 0)
         return status;
     say(QStringLiteral("standard output: %1").arg(QString::fromLocal8Bit(std::strerror(m_outError))));
@@ -208,7 +217,7 @@ int Tool::runCommand(const QStringList &arguments)
         {"dry-run", {QStringLiteral("write")}},
         {"prune", {QStringLiteral("write")}},
         {"no-verify", {QStringLiteral("write")}},
-        {"yes", {QStringLiteral("erase")}},
+        {"yes", {QStringLiteral("erase"), QStringLiteral("write")}},
     };
     for (const auto &o : owned)
         if (m_parser.isSet(QLatin1String(o.option)) && !o.commands.contains(command))
@@ -410,7 +419,7 @@ int Tool::cmdRead()
     }
     const QByteArray bytes = *format == files::Format::Onf ? files::onfOf(unit) : files::csvOf(unit);
     if (path.isEmpty()) {
-        std::fwrite(bytes.constData(), 1, size_t(bytes.size()), m_out);
+        output(bytes);
         return ExitDone;
     }
     if (!files::replaceWhole(path, bytes, error))
@@ -493,12 +502,17 @@ int Tool::cmdDiff(const QString &path)
 // Whether the plan may be written: on a dry run never; a plan that blanks
 // used entries the file does not list asks once on a terminal, and needs
 // --yes without one.
-bool Tool::approve(const WritePlan &p, const QString &path)
+void Tool::showPlan(const WritePlan &p)
 {
     result(planSummary(p.plan));
     const QString unlisted = unlistedText(p);
     if (!unlisted.isEmpty())
         say(p.prune ? unlisted : unlisted + QStringLiteral(" (--prune blanks them)"));
+}
+
+bool Tool::approve(const WritePlan &p, const QString &path)
+{
+    showPlan(p);
     if (m_parser.isSet(QStringLiteral("dry-run"))) {
         for (const table::Difference &d : p.changes)
             result(differenceLine(d));
@@ -542,10 +556,9 @@ int Tool::cmdWrite(const QString &path)
         reportProblems(path, r.problems);
         return ExitUsage;
     }
-    if (!r.plan || r.plan->plan.writes.isEmpty()) {
-        if (r.plan)
-            result(planSummary(r.plan->plan));
-        say(QStringLiteral("the unit already holds %1: nothing to write").arg(path));
+    if (r.plan && r.plan->plan.writes.isEmpty()) {
+        showPlan(*r.plan);
+        say(QStringLiteral("the unit already holds what %1 lists: nothing to write").arg(path));
         return ExitDone;
     }
     if (!r.approved)

@@ -62,10 +62,12 @@ private:
     void message(const QString &line);
     // A line of the results, on standard output
     void result(const QString &line);
-    void flushOutput();
+    void output(const QByteArray &bytes);
+    void noteOutputError(int code);
     int exitFor(Outcome outcome);
     StageProgress stageProgress();
     int failed(const JobResult &result);
+    void showPlan(const WritePlan &plan);
     bool approve(const WritePlan &plan, const QString &path);
 
     bool openEngine();

@@ -6,8 +6,14 @@
 #include <QSerialPort>
 #include <QTimer>
 
+#include <QFileInfo>
+
 #ifdef Q_OS_UNIX
 #include <poll.h>
+#endif
+#ifdef Q_OS_LINUX
+#include <linux/serial.h>
+#include <sys/ioctl.h>
 #endif
 
 namespace comm {
@@ -63,11 +69,17 @@ bool MSComm::setPortOpen(bool open)
         return true;
     }
 
-    const QString device = deviceName();
+    QString device = deviceName();
     if (device.isEmpty()) {
         m_lastError = tr("COM %1 is not a port of this computer").arg(m_commPort);
         return false;
     }
+    // The port's lock file is named after the name it is opened by: open
+    // the device a link (/dev/serial/by-id/...) stands for, so that two
+    // names of one device lock one file.
+    const QString resolved = QFileInfo(device).canonicalFilePath();
+    if (!resolved.isEmpty())
+        device = resolved;
     m_port->setPortName(device);
     m_port->setBaudRate(kBaudRate);
     m_port->setDataBits(QSerialPort::Data8);
@@ -82,6 +94,7 @@ bool MSComm::setPortOpen(bool open)
     m_closing = false;
     m_pending.clear();
     m_openDevice = device;
+    askForLowLatency();
     return true;
 }
 
@@ -139,6 +152,23 @@ void MSComm::onError(int error)
     } else {
         QMetaObject::invokeMethod(this, &MSComm::recoverReading, Qt::QueuedConnection);
     }
+}
+
+// USB serial adapters hold received bytes up to their latency timer
+// (16 ms on common chips) before passing them on, which a frame-by-frame
+// exchange pays on every frame; a driver that supports it passes them on at
+// once when asked. Where it does not (a pseudo-terminal, a plain UART),
+// nothing changes.
+void MSComm::askForLowLatency()
+{
+#ifdef Q_OS_LINUX
+    const int fd = int(m_port->handle());
+    serial_struct serial{};
+    if (::ioctl(fd, TIOCGSERIAL, &serial) == 0 && !(serial.flags & ASYNC_LOW_LATENCY)) {
+        serial.flags |= ASYNC_LOW_LATENCY;
+        ::ioctl(fd, TIOCSSERIAL, &serial);
+    }
+#endif
 }
 
 bool MSComm::deviceGone() const

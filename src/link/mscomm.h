@@ -68,6 +68,7 @@ signals:
 private:
     void onError(int error);
     bool deviceGone() const;
+    void askForLowLatency();
     void closeLost();
     void recoverReading();
 
