@@ -8,6 +8,7 @@
 #include "testcore.h"
 
 #include <QElapsedTimer>
+#include <QFile>
 #include <QTest>
 #include <QTimer>
 
@@ -138,6 +139,108 @@ private slots:
         QCOMPARE(r.unit.framesReceived().size(), frames);
         if (fault == QLatin1String("hangup"))
             QVERIFY(r.engine->error().contains(r.unit.slavePath()));
+    }
+    // Notices of the unit's own ("(R)", "(S)") and an unasked status come in
+    // front of the answer to a single read or write: none of them is taken
+    // for that answer.
+    void noticesAreNoAnswer_data()
+    {
+        QTest::addColumn<QByteArray>("notice");
+        QTest::addColumn<bool>("write");
+        for (const char *n : {"R", "S"}) {
+            QTest::newRow(QByteArray("(") + n + ") before a read") << QByteArray(n) << false;
+            QTest::newRow(QByteArray("(") + n + ") before a write") << QByteArray(n) << true;
+        }
+    }
+    void noticesAreNoAnswer()
+    {
+        QFETCH(QByteArray, notice);
+        QFETCH(bool, write);
+        m7sim::Options o = unitOf(5, false);
+        o.writeDelayMs = 200; // the write's own answer comes well after the notice
+        Rig r(o);
+        QVERIFY(r.open());
+        QObject::connect(&r.unit, &m7sim::Unit::frameReceived, &r.unit, [&] { r.unit.sendLine(notice); });
+        const table::Entry e{QStringLiteral("888000222"), 222};
+        if (write) {
+            QCOMPARE(r.engine->writeEntry(2, e), Outcome::Done);
+            QCOMPARE(r.unit.table()[1], (m7sim::Slot{"888000222", 222}));
+        }
+        table::Entry got;
+        bool exists = false;
+        QCOMPARE(r.engine->readEntry(2, got, exists), Outcome::Done);
+        QVERIFY(exists);
+        QCOMPARE(got, write ? e : tableOf(r.unit.table())[1]);
+    }
+
+    // The entry reports carry no position: a table read on a bad line is
+    // either the unit's table or no table at all, never one shifted.
+    void lineFaults_data()
+    {
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<int>("outcome");
+        QTest::addColumn<int>("frames");
+        QTest::newRow("a line ending in LF only") << "lf" << int(Outcome::Garbled) << 2;
+        QTest::newRow("junk in front of every line") << "junk" << int(Outcome::Done) << 1;
+        QTest::newRow("lines in pieces") << "split" << int(Outcome::Done) << 1;
+        QTest::newRow("junk that ends like a line") << "line junk" << int(Outcome::Garbled) << 2;
+        QTest::newRow("silent in the middle") << "silent" << int(Outcome::Silent) << 2;
+    }
+    void lineFaults()
+    {
+        QFETCH(QString, fault);
+        QFETCH(int, outcome);
+        QFETCH(int, frames);
+        m7sim::Options o = unitOf(200);
+        o.paced = true;
+        o.lfOnlyLine = fault == QLatin1String("lf") ? 5 : -1;
+        o.garbage = fault == QLatin1String("junk") ? QByteArray("x\r") : fault == QLatin1String("line junk") ? QByteArray("x)\r\n") : QByteArray();
+        o.silenceAfterLines = fault == QLatin1String("silent") ? 100 : -1;
+        o.splitBytes = fault == QLatin1String("split") ? 7 : 0;
+        Rig r(o);
+        QVERIFY(r.open());
+        table::Table t;
+        QCOMPARE(int(r.engine->readTable(t)), outcome);
+        QCOMPARE(t.isEmpty(), outcome != int(Outcome::Done));
+        if (outcome == int(Outcome::Done))
+            QCOMPARE(t, tableOf(r.unit.table()));
+        QCOMPARE(r.unit.framesReceived().size(), frames);
+    }
+
+    // A unit slower than the timeout answers both copies of a repeated
+    // frame: the late answer of one write is not the answer of the next, nor
+    // of the read that follows.
+    void lateAnswers()
+    {
+        m7sim::Options o = unitOf(10, false);
+        o.writeDelayMs = 450;
+        Rig r(o);
+        r.engine->setTimeoutMs(300);
+        QVERIFY(r.open());
+        for (int p = 1; p <= 3; ++p)
+            QCOMPARE(r.engine->writeEntry(p, table::Entry{QStringLiteral("88800000%1").arg(p), qint16(p)}), Outcome::Done);
+        table::Entry got;
+        bool exists = false;
+        QCOMPARE(r.engine->readEntry(3, got, exists), Outcome::Done);
+        QCOMPARE(got, (table::Entry{QStringLiteral("888000003"), 3}));
+        // Each write was sent twice, and each pair was over before the next frame.
+        QCOMPARE(r.unit.framesReceived().size(), 7);
+        QCOMPARE(r.unit.framesReceived()[2], QByteArray("[w00010002888000002]\r"));
+    }
+
+    // Two names of one device (a by-id link and the device itself) are one
+    // port: the second opening is refused as a port in use.
+    void oneLockForTwoNames()
+    {
+        Rig r(unitOf(5, false));
+        ScratchDir dir;
+        const QString link = dir.file(QStringLiteral("usb-unit-if00"));
+        QVERIFY(QFile::link(r.unit.slavePath(), link));
+        Engine byLink(link, 0);
+        QVERIFY(byLink.open());
+        Engine byDevice(r.unit.slavePath(), 0);
+        QVERIFY(!byDevice.open());
+        QVERIFY2(byDevice.error().contains(QStringLiteral("in use by another program")), qPrintable(byDevice.error()));
     }
 };
 
