@@ -30,8 +30,9 @@
 // that nothing is echoed back or translated on the way.
 //
 // Output while no slave is open is thrown away: bytes written into a closed
-// pseudo-terminal would wait there and reach the next program opening it.
-// For the same reason, what the tool had not read when it closed the port is
+// pseudo-terminal would wait there and reach the next program opening it;
+// an answer being sent when the tool closes the port ends there. For the
+// same reason, what the tool had not read when it closed the port is
 // thrown away from the pseudo-terminal: a serial port opened again does not
 // hand out bytes from before it was opened.
 //
@@ -47,12 +48,16 @@
 // line. A frame is carried out once its last byte would have arrived at
 // 11520 bytes/s: every run of bytes read keeps the receiving line busy for
 // bytes / 11520 s, from when it was read or from when the line was last
-// busy, whichever is later. frameReceived() is emitted then, and the frame
-// queues behind a write still being processed (writeDelayMs) as usual.
+// busy, whichever is later. frameReceived() is emitted then (within a
+// millisecond, the timer's step), and the frame queues behind a write still
+// being processed (writeDelayMs) as usual. A frame still on its way when
+// the tool closes the port is carried out all the same (its bytes were
+// sent); a hang-up loses it. Unpaced, a frame is carried out once read.
 //
 // Per-command faults in order: the reply lines are cut (silenceAfterLines,
 // hangupAfterLines), then the lost byte (loseByte) is taken out of what
-// remains, then the pause (pauseAfterLines) splits it.
+// remains, then the pause (pauseAfterLines) splits it. After a pause the
+// paced line starts afresh: the rest goes at the line rate, not in a burst.
 //
 // An answer is fully out when outputIdle() holds; outputDrained() is emitted
 // when it becomes so, also after a pause, a lost byte, or an answer that
@@ -105,9 +110,10 @@ struct Options
                                 // to read them), the master is closed, as if
                                 // the cable were pulled
     int pauseAfterLines = -1;   // >= 0 (with pauseMs > 0): after this many
-    int pauseMs = 0;            // reply lines of a command, the sending of
-                                // its answer stops for pauseMs, then the rest
-                                // follows (nothing when no line follows)
+    int pauseMs = 0;            // reply lines of a command (0: before the
+                                // first), the sending of its answer stops for
+                                // pauseMs, then the rest follows (no pause
+                                // when no line follows)
     int loseByte = 0;           // > 0: the N-th byte (from 1) of every
                                 // command's answer is not sent, as if lost on
                                 // the line; the rest of the line is as it is
