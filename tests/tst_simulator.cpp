@@ -174,6 +174,11 @@ private slots:
     void writes();
     void helloAndPortOpenClose();
     void noSpinning();
+    void talkThroughClose_data();
+    void talkThroughClose();
+    void lostByteAndPause_data();
+    void lostByteAndPause();
+    void pacedInput();
 };
 
 void TestSimulator::frames()
@@ -652,6 +657,158 @@ void TestSimulator::noSpinning()
     tool.close();
     QVERIFY(waitFor([&] { return !unit.slaveOpen(); }));
     QVERIFY(testing::staysIdle(1000, kShare));
+}
+
+// A paced whole-table read (1.56 s) whose port is closed after 20 lines and
+// opened again 100 ms later. A unit that does not see the close goes on:
+// what left meanwhile is lost, the new program gets the rest of the answer.
+// Either way, what a program left unread when it closed the port is gone.
+void TestSimulator::talkThroughClose_data()
+{
+    QTest::addColumn<bool>("talk");
+    QTest::newRow("closing ends the answer") << false;
+    QTest::newRow("talks through the close") << true;
+}
+
+void TestSimulator::talkThroughClose()
+{
+    QFETCH(bool, talk);
+    Options o = small(1000);
+    o.paced = true;
+    o.talkThroughClose = talk;
+    Unit unit(o);
+    QSignalSpy drained(&unit, &Unit::outputDrained);
+    ToolEnd unread;
+    QVERIFY(connectTool(unit, unread, true, 300)); // reads only after 300 ms
+    unread.write("[r0004]\r");
+    QVERIFY(waitFor([&] { return unit.linesSent() == 2; }));
+    unread.close();
+    QVERIFY(waitFor([&] { return !unit.slaveOpen(); }));
+
+    ToolEnd tool;
+    QVERIFY(connectTool(unit, tool));
+    Table copy = unit.table();
+    const QByteArray all = reply(copy, "[r]\r");
+
+    tool.write("[r]\r");
+    QVERIFY(waitFor([&] { return tool.received().size() >= 20 * 18; }));
+    tool.close();
+    const QByteArray head = tool.received();
+    QVERIFY(waitFor([&] { return !unit.slaveOpen(); }));
+    QTest::qWait(100);
+    QCOMPARE(unit.outputIdle(), !talk);
+
+    ToolEnd again;
+    QVERIFY(again.open(unit.slavePath()));
+    QVERIFY(waitFor([&] { return unit.slaveOpen(); }));
+    QVERIFY(waitFor([&] { return unit.outputIdle(); }, 10000));
+    if (talk) // a reader slowed down by other work may still be behind
+        QVERIFY(waitFor([&] { return again.received().endsWith("(K)\r\n"); }));
+    QTest::qWait(talk ? 30 : 200);
+    const QByteArray tail = again.received();
+    QVERIFY(all.startsWith(head));
+    QCOMPARE(drained.count(), talk ? 2 : 1);
+    if (!talk) {
+        QCOMPARE(tail, QByteArray());
+        return;
+    }
+    qInfo("closed for 100 ms in a paced answer of %lld bytes: %lld before, %lld after, %lld lost",
+          qint64(all.size()), qint64(head.size()), qint64(tail.size()), qint64(all.size() - head.size() - tail.size()));
+    QVERIFY(!tail.isEmpty());
+    QVERIFY(all.endsWith(tail));
+    QVERIFY2(head.size() + tail.size() < all.size() - 500, qPrintable(QString::number(tail.size())));
+    QCOMPARE(unit.linesSent(), 2 + 1001);
+}
+
+// Two commands, so that every answer shows the fault. `gapAt`: the offset in
+// `expected` in front of which the unit pauses `pauseMs`.
+void TestSimulator::lostByteAndPause_data()
+{
+    QTest::addColumn<Options>("options");
+    QTest::addColumn<QByteArray>("expected");
+    QTest::addColumn<int>("gapAt");
+    const QByteArray entry4 = lineOf(entryBody(generateTable(10, 3)[4]));
+    const QByteArray k = "(K)\r\n";
+    Options o = small(10);
+    o.loseByte = 1;
+    QTest::newRow("first byte") << o << entry4.mid(1) + k + k.mid(1) << -1;
+    o.loseByte = 22;
+    QTest::newRow("in the second line") << o << entry4 + "(K)\n" + k << -1;
+    o.loseByte = 24;
+    QTest::newRow("beyond the answer") << o << entry4 + k + k << -1;
+    o.loseByte = 2;
+    o.garbage = "##";
+    QTest::newRow("garbage counts") << o << "#" + entry4 + "##" + k + "#" + k << -1;
+    o = small(10);
+    o.pauseAfterLines = 1;
+    o.pauseMs = 250;
+    QTest::newRow("pause after a line") << o << entry4 + k + k << int(entry4.size());
+}
+
+void TestSimulator::lostByteAndPause()
+{
+    QFETCH(Options, options);
+    QFETCH(QByteArray, expected);
+    QFETCH(int, gapAt);
+    Unit unit(options);
+    ToolEnd tool;
+    QVERIFY(connectTool(unit, tool));
+    qint64 firstLineOutAt = 0;
+    connect(&unit, &Unit::lineSent, this, [&] {
+        if (!firstLineOutAt)
+            firstLineOutAt = nowNs();
+    });
+    tool.write("[r0004]\r[r0099]\r");
+    QVERIFY(waitFor([&] { return tool.received().size() >= expected.size(); }));
+    QTest::qWait(30);
+    QCOMPARE(tool.received(), expected);
+    QVERIFY(unit.outputIdle());
+    if (gapAt < 0)
+        return;
+    // Where the tool got the line after the pause, from when the line before
+    // left the unit: a late reader can only widen the gap.
+    qint64 got = 0;
+    for (const ToolEnd::Read &r : tool.reads()) {
+        got += r.bytes.size();
+        if (got > gapAt) {
+            QVERIFY2(r.atNs - firstLineOutAt >= options.pauseMs * 1'000'000LL,
+                     qPrintable(QString::number((r.atNs - firstLineOutAt) / 1e6)));
+            return;
+        }
+    }
+}
+
+// Paced, the tool's bytes take their time on the line: 1158 bytes (junk and
+// a frame) take 100.5 ms, and a second run written while the first is still
+// on its way waits for the line to be free. No reply can come before its
+// frame is in.
+void TestSimulator::pacedInput()
+{
+    Options o = small(10);
+    o.paced = true;
+    Unit unit(o);
+    ToolEnd tool;
+    QVERIFY(connectTool(unit, tool));
+    const QByteArray run4 = QByteArray(1150, 'x') + "[r0004]\r";
+    const QByteArray run5 = QByteArray(1150, 'x') + "[r0005]\r";
+    const QByteArray reply4 = lineOf(entryBody(unit.table()[4])) + "(K)\r\n";
+    const QByteArray expected = reply4 + lineOf(entryBody(unit.table()[5])) + "(K)\r\n";
+    const qint64 t0 = nowNs();
+    QCOMPARE(tool.write(run4), run4.size());
+    QTest::qWait(30); // the unit reads the first run before the second comes
+    QCOMPARE(tool.write(run5), run5.size());
+    QVERIFY(waitFor([&] { return tool.received().size() >= expected.size(); }));
+    QTest::qWait(20);
+    QCOMPARE(tool.received(), expected);
+    const qint64 runNs = run4.size() * 1'000'000'000LL / kBytesPerSecond;
+    qint64 got = 0;
+    for (const ToolEnd::Read &r : tool.reads()) {
+        if (got < reply4.size())
+            QVERIFY2(r.atNs - t0 >= runNs, qPrintable(QString::number((r.atNs - t0) / 1e6)));
+        else
+            QVERIFY2(r.atNs - t0 >= 2 * runNs, qPrintable(QString::number((r.atNs - t0) / 1e6)));
+        got += r.bytes.size();
+    }
 }
 
 QTEST_GUILESS_MAIN(TestSimulator)

@@ -125,13 +125,14 @@ bool loadTableFile(const QString &path, int slotCount, Table &table, QString &er
     return true;
 }
 
-QList<QByteArray> FrameSplitter::feed(const QByteArray &bytes)
+QList<QByteArray> FrameSplitter::feed(const QByteArray &bytes, QList<qsizetype> *ends)
 {
     // A frame of a normal command is at most 20 bytes; anything much longer
     // is noise and must not make the buffer grow without end.
     constexpr qsizetype kMaxFrame = 64;
     QList<QByteArray> frames;
-    for (char c : bytes) {
+    for (qsizetype i = 0; i < bytes.size(); ++i) {
+        const char c = bytes[i];
         switch (m_state) {
         case State::Junk:
             if (c == '[') {
@@ -154,6 +155,8 @@ QList<QByteArray> FrameSplitter::feed(const QByteArray &bytes)
             if (c == '\r') {
                 m_frame += c;
                 frames.append(m_frame);
+                if (ends)
+                    ends->append(i + 1);
                 reset();
             } else if (c == '[') {
                 m_frame = QByteArray(1, c);

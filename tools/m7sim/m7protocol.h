@@ -64,7 +64,9 @@ bool loadTableFile(const QString &path, int slotCount, Table &table, QString &er
 class FrameSplitter
 {
 public:
-    QList<QByteArray> feed(const QByteArray &bytes);
+    // `ends`, when given, gets for every frame returned how many bytes of
+    // `bytes` it took to complete it (the offset just past its CR).
+    QList<QByteArray> feed(const QByteArray &bytes, QList<qsizetype> *ends = nullptr);
     void reset();
     // Bytes held for a frame not yet complete.
     qsizetype pending() const { return m_frame.size(); }

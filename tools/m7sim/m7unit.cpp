@@ -64,6 +64,11 @@ Unit::Unit(const Options &options, QObject *parent)
     m_hangupTimer.setInterval(kHangupGraceMs);
     connect(&m_hangupTimer, &QTimer::timeout, this, &Unit::hangUp);
 
+    m_arrivalTimer.setSingleShot(true);
+    m_arrivalTimer.setTimerType(Qt::PreciseTimer);
+    connect(&m_arrivalTimer, &QTimer::timeout, this, &Unit::deliverArrived);
+    m_inClock.start();
+
     m_writeDelay.setSingleShot(true);
     m_writeDelay.setTimerType(Qt::PreciseTimer);
     m_writeDelay.setInterval(qMax(0, m_options.writeDelayMs));
@@ -97,6 +102,7 @@ bool Unit::start()
     m_master = fd;
     m_slaveOpen = false;
     m_splitter.reset();
+    m_inBusyUntil = 0;
     m_error.clear();
 
     m_readNote = new QSocketNotifier(fd, QSocketNotifier::Read, this);
@@ -139,6 +145,8 @@ void Unit::hangUp()
     m_probe.stop();
     m_helloTimer.stop();
     m_heartbeat.stop();
+    m_arriving.clear();
+    m_arrivalTimer.stop();
     delete m_readNote;
     m_readNote = nullptr;
     delete m_writeNote;
@@ -160,9 +168,10 @@ bool Unit::reopen()
 
 void Unit::enqueue(const QByteArray &bytes, bool isLine)
 {
-    // Nobody listens while no slave is open; and once the cable is about to
-    // be pulled nothing more goes on the line.
-    if (m_master < 0 || !m_slaveOpen || m_hangupAt >= 0 || bytes.isEmpty())
+    // Nobody listens while no slave is open (unless the unit talks on, not
+    // knowing); and once the cable is about to be pulled nothing more goes
+    // on the line.
+    if (!talking() || m_hangupAt >= 0 || bytes.isEmpty())
         return;
     if (outputIdle()) {
         // The line was idle: no credit for the idle time.
@@ -192,16 +201,30 @@ void Unit::scheduleWrite(qint64 delayNs)
 // reading allow; a timer or the write notifier calls it again for the rest.
 void Unit::pump()
 {
-    if (m_master < 0 || !m_slaveOpen)
+    if (!talking())
         return;
+    // Talking into a closed port: a program that opens it now gets the rest,
+    // so look for one at every step, not only every 25 ms.
+    if (!m_slaveOpen && m_written < m_queued) {
+        onProbe();
+        if (!talking())
+            return;
+    }
     const int fd = m_master;
     const bool hadWork = m_written < m_queued;
     while (m_written < sendableEnd()) {
         qint64 limit = sendableEnd();
-        if (!pieceAllows(limit) || !paceAllows(limit) || !writeOut(fd, limit))
+        if (!pieceAllows(limit) || !pauseAllows(limit) || !paceAllows(limit) || !writeOut(fd, limit))
             return;
     }
     afterWriting(hadWork);
+}
+
+// Whether output goes on: a slave is open, or the unit does not know it is
+// closed (talkThroughClose).
+bool Unit::talking() const
+{
+    return m_master >= 0 && (m_slaveOpen || m_options.talkThroughClose);
 }
 
 // The end of what may go out: everything queued, or up to the hang-up.
@@ -229,6 +252,31 @@ bool Unit::pieceAllows(qint64 &limit)
     return true;
 }
 
+// With pauseAfterLines: a pause begins once everything in front of it is out;
+// while it runs nothing goes (false, the timer is set); then at most up to
+// the next pause. The line was idle meanwhile: pacing starts afresh.
+bool Unit::pauseAllows(qint64 &limit)
+{
+    if (!m_pauseClock.isValid() && !m_pauses.empty() && m_pauses.front() <= m_written) {
+        m_pauses.pop_front();
+        m_pauseClock.start();
+    }
+    if (m_pauseClock.isValid()) {
+        const qint64 pauseNs = qint64(m_options.pauseMs) * 1'000'000;
+        const qint64 waited = m_pauseClock.nsecsElapsed();
+        if (waited < pauseNs) {
+            scheduleWrite(pauseNs - waited);
+            return false;
+        }
+        m_pauseClock.invalidate();
+        m_paceClock.start();
+        m_paceBase = m_written;
+    }
+    if (!m_pauses.empty())
+        limit = qMin(limit, m_pauses.front());
+    return true;
+}
+
 // Paced: byte k (counting from 0 since the line went busy) may go at
 // k / rate: on average exactly the line rate, whatever the timer does, since
 // late ticks are caught up. False (the timer is set) when no byte may go yet.
@@ -253,27 +301,33 @@ bool Unit::paceAllows(qint64 &limit)
 
 // One write() of the bytes up to `limit`. False when writing has to stop:
 // the tool is not reading (the write notifier is armed), the line failed,
-// or the port went away while the lines written were reported.
+// or the port went away while the lines written were reported. With no
+// slave open (talkThroughClose) the bytes leave the unit all the same and
+// are lost on the line.
 bool Unit::writeOut(int fd, qint64 limit)
 {
-    const qsizetype offset = qsizetype(m_written - m_outBase);
-    const ssize_t n = ::write(fd, m_out.constData() + offset, size_t(limit - m_written));
-    if (n < 0) {
-        if (errno == EINTR)
-            return true;
-        if (errno == EAGAIN || errno == EWOULDBLOCK) {
-            m_writeNote->setEnabled(true); // the tool is not reading: wait
+    if (m_slaveOpen) {
+        const qsizetype offset = qsizetype(m_written - m_outBase);
+        const ssize_t n = ::write(fd, m_out.constData() + offset, size_t(limit - m_written));
+        if (n < 0) {
+            if (errno == EINTR)
+                return true;
+            if (errno == EAGAIN || errno == EWOULDBLOCK) {
+                m_writeNote->setEnabled(true); // the tool is not reading: wait
+                return false;
+            }
+            m_error = systemError("writing to the pseudo-terminal");
+            dropOutput();
             return false;
         }
-        m_error = systemError("writing to the pseudo-terminal");
-        dropOutput();
-        return false;
+        if (m_options.keepLog)
+            m_sentLog.append(m_out.constData() + offset, n);
+        m_written += n;
+        emit bytesWritten(n);
+    } else {
+        m_written = limit;
     }
-    if (m_options.keepLog)
-        m_sentLog.append(m_out.constData() + offset, n);
-    m_written += n;
-    emit bytesWritten(n);
-    if (m_master != fd || !m_slaveOpen)
+    if (m_master != fd || !talking())
         return false;
     if (m_options.splitBytes > 0 && !m_pieceEnds.empty() && m_written >= m_pieceEnds.front()) {
         m_pieceEnds.pop_front();
@@ -285,7 +339,7 @@ bool Unit::writeOut(int fd, qint64 limit)
         m_lineEnds.pop_front();
         ++m_linesSent;
         emit lineSent(line);
-        if (m_master != fd || !m_slaveOpen)
+        if (m_master != fd || !talking())
             return false; // a slot hung up or the port went away
     }
     return true;
@@ -319,6 +373,8 @@ void Unit::dropOutput()
     m_outBase = m_written;
     m_pieceEnds.clear();
     m_lineEnds.clear();
+    m_pauses.clear();
+    m_pauseClock.invalidate();
     m_pieceGap = false;
     m_hangupAt = -1;
     m_hangupTimer.stop();
@@ -340,7 +396,21 @@ void Unit::onReadable()
     for (;;) {
         const ssize_t n = ::read(fd, buf, sizeof buf);
         if (n > 0) {
-            const QList<QByteArray> frames = m_splitter.feed(QByteArray(buf, n));
+            QList<qsizetype> ends;
+            const QList<QByteArray> frames = m_splitter.feed(QByteArray(buf, n), &ends);
+            if (m_options.paced) {
+                // The bytes take their time on the line in: from now, or
+                // from when the bytes before them are in.
+                const qint64 from = qMax(m_inClock.nsecsElapsed(), m_inBusyUntil);
+                m_inBusyUntil = from + n * kNsPerSecond / kBytesPerSecond;
+                for (qsizetype i = 0; i < frames.size(); ++i)
+                    m_arriving.emplace_back(from + ends[i] * kNsPerSecond / kBytesPerSecond, frames[i]);
+                if (!m_arrivalTimer.isActive())
+                    deliverArrived();
+                if (m_master != fd || !m_slaveOpen)
+                    return;
+                continue;
+            }
             for (const QByteArray &frame : frames) {
                 handleFrame(frame);
                 if (m_master != fd || !m_slaveOpen)
@@ -393,12 +463,18 @@ void Unit::onSlaveClosed()
 {
     m_slaveOpen = false;
     m_readNote->setEnabled(false);
-    dropOutput();
-    m_splitter.reset();
+    m_writeNote->setEnabled(false);
+    // What the tool had not read went with its port, as on a serial line.
+    m7pty::discardUnread(m_slavePath);
+    if (!m_options.talkThroughClose) {
+        dropOutput();
+        m_splitter.reset();
+    }
     m_helloTimer.stop();
     m_heartbeat.stop();
     m_probe.start();
     emit slaveClosed();
+    pump(); // talkThroughClose: the answer goes on into the closed port
 }
 
 void Unit::queueHello()
@@ -411,13 +487,34 @@ void Unit::queueHello()
     }
 }
 
+// Paced input: carries out, in order, the frames whose last byte is in, and
+// waits for the next one.
+void Unit::deliverArrived()
+{
+    const int fd = m_master;
+    while (!m_arriving.empty()) {
+        const qint64 waitNs = m_arriving.front().first - m_inClock.nsecsElapsed();
+        if (waitNs > 0) {
+            m_arrivalTimer.start(int((waitNs + 999'999) / 1'000'000));
+            return;
+        }
+        const QByteArray frame = m_arriving.front().second;
+        m_arriving.pop_front();
+        handleFrame(frame);
+        if (m_master != fd)
+            return;
+    }
+}
+
+// A frame is in. One still on its way when the port was closed (paced input)
+// is carried out all the same: the unit does not see the port.
 void Unit::handleFrame(const QByteArray &frame)
 {
     const int fd = m_master;
     if (m_options.keepLog)
         m_frames.append(frame);
     emit frameReceived(frame);
-    if (m_master != fd || !m_slaveOpen || m_hangupAt >= 0)
+    if (m_master != fd || m_hangupAt >= 0)
         return;
     // A tool that sends a command is done opening the port: the start-up
     // notice the unit gave before comes first.
@@ -445,6 +542,21 @@ void Unit::carryOutFrames()
     }
 }
 
+// With loseByte: takes the N-th byte of the answer out of its line.
+void Unit::loseAnswerByte(QList<QByteArray> &lines) const
+{
+    qint64 before = 0; // bytes of the answer in front of the line
+    for (QByteArray &line : lines) {
+        if (m_options.loseByte <= 0)
+            return;
+        if (m_options.loseByte <= before + line.size()) {
+            line.remove(qsizetype(m_options.loseByte - 1 - before), 1);
+            return;
+        }
+        before += line.size();
+    }
+}
+
 void Unit::carryOut(const Command &command)
 {
     const bool write = command.kind == Command::Write;
@@ -461,10 +573,18 @@ void Unit::carryOut(const Command &command)
     const bool pullInRead = command.kind == Command::ReadAll && m_options.hangupAfterLines >= 0;
     if (pullInRead)
         count = qMin<qsizetype>(count, m_options.hangupAfterLines);
+    QList<QByteArray> lines;
     for (qsizetype i = 0; i < count; ++i) {
         QByteArray line = m_options.garbage + '(' + bodies[i] + ')';
         line += i == m_options.lfOnlyLine ? "\n" : "\r\n";
-        enqueue(line, true);
+        lines.append(line);
+    }
+    loseAnswerByte(lines);
+    const bool pause = m_options.pauseMs > 0 && m_options.pauseAfterLines >= 0 && m_options.pauseAfterLines < count;
+    for (qsizetype i = 0; i < count; ++i) {
+        if (pause && i == m_options.pauseAfterLines && talking() && m_hangupAt < 0)
+            m_pauses.push_back(m_queued);
+        enqueue(lines[i], true);
     }
     const bool pullAfterWrite = write && writeNumber == m_options.hangupAfterWrites;
     if ((pullInRead || pullAfterWrite) && m_slaveOpen && m_hangupAt < 0)

@@ -30,7 +30,41 @@
 // that nothing is echoed back or translated on the way.
 //
 // Output while no slave is open is thrown away: bytes written into a closed
-// pseudo-terminal would wait there and reach the next program opening it.
+// pseudo-terminal would wait there and reach the next program opening it;
+// an answer being sent when the tool closes the port ends there. For the
+// same reason, what the tool had not read when it closed the port is
+// thrown away from the pseudo-terminal: a serial port opened again does not
+// hand out bytes from before it was opened.
+//
+// A real unit does not see the port being closed (talkThroughClose): an
+// answer it has begun goes on leaving at the line rate (at once, unpaced),
+// and its bytes are lost while no slave is open; a program that opens the
+// port before the answer is over gets its tail from that moment on, as on a
+// serial line. While bytes are leaving into a closed port, the unit looks
+// for the port being opened at every step (not only every 25 ms), so the
+// tail starts within a pacing step (2 ms) of the open.
+//
+// Paced input: with `paced`, the tool's bytes also take their time on the
+// line. A frame is carried out once its last byte would have arrived at
+// 11520 bytes/s: every run of bytes read keeps the receiving line busy for
+// bytes / 11520 s, from when it was read or from when the line was last
+// busy, whichever is later. frameReceived() is emitted then (within a
+// millisecond, the timer's step), and the frame queues behind a write still
+// being processed (writeDelayMs) as usual. A frame still on its way when
+// the tool closes the port is carried out all the same (its bytes were
+// sent); a hang-up loses it. Unpaced, a frame is carried out once read.
+//
+// Per-command faults in order: the reply lines are cut (silenceAfterLines,
+// hangupAfterLines), then the lost byte (loseByte) is taken out of what
+// remains, then the pause (pauseAfterLines) splits it. After a pause the
+// paced line starts afresh: the rest goes at the line rate, not in a burst.
+//
+// An answer is fully out when outputIdle() holds; outputDrained() is emitted
+// when it becomes so, also after a pause, a lost byte, or an answer that
+// left into a closed port (talkThroughClose). lineSent() is emitted when a
+// line's last byte has left the unit: with talkThroughClose also for a line
+// lost in a closed port (slaveOpen() is false then); bytesWritten() and
+// bytesSent() count only what reached the pseudo-terminal.
 
 #include "m7protocol.h"
 
@@ -50,7 +84,8 @@ struct Options
     int slotCount = 1000;   // 1..9999
     quint32 seed = 1;       // the generated table when there is no tableFile
     QString tableFile;      // optional initial table, see parseTableText()
-    bool paced = false;     // send at 11520 bytes/s (115200 baud 8N1)
+    bool paced = false;     // send, and receive, at 11520 bytes/s
+                            // (115200 baud 8N1; see "Paced input" above)
     bool hello = false;     // "(S)" about 100 ms after the tool opens the
                             // port (at once when a command comes first)
     bool info = false;      // the two information lines after the hello and
@@ -74,6 +109,17 @@ struct Options
                                 // many reply lines are out (and 100 ms given
                                 // to read them), the master is closed, as if
                                 // the cable were pulled
+    int pauseAfterLines = -1;   // >= 0 (with pauseMs > 0): after this many
+    int pauseMs = 0;            // reply lines of a command (0: before the
+                                // first), the sending of its answer stops for
+                                // pauseMs, then the rest follows (no pause
+                                // when no line follows)
+    int loseByte = 0;           // > 0: the N-th byte (from 1) of every
+                                // command's answer is not sent, as if lost on
+                                // the line; the rest of the line is as it is
+    bool talkThroughClose = false; // the unit does not see the port being
+                                // closed: output goes on, lost while no slave
+                                // is open (see above)
 
     // Writes. "The N-th write" counts the write frames that parse, from 1,
     // since the Unit was made (a reopen() goes on counting). Frames are
@@ -150,7 +196,9 @@ private:
     void enqueue(const QByteArray &bytes, bool isLine);
     void pump();
     qint64 sendableEnd() const;
+    bool talking() const;
     bool pieceAllows(qint64 &limit);
+    bool pauseAllows(qint64 &limit);
     bool paceAllows(qint64 &limit);
     bool writeOut(int fd, qint64 limit);
     void afterWriting(bool hadWork);
@@ -159,9 +207,11 @@ private:
     void onProbe();
     void onSlaveOpened();
     void onSlaveClosed();
+    void deliverArrived();
     void handleFrame(const QByteArray &frame);
     void carryOutFrames();
     void carryOut(const Command &command);
+    void loseAnswerByte(QList<QByteArray> &lines) const;
     void queueHello();
     void dropOutput();
     void armHeartbeat();
@@ -183,6 +233,12 @@ private:
     QTimer m_hangupTimer; // the grace between the last line and the hang-up
     QTimer m_writeDelay;  // a write frame being processed (writeDelayMs)
     std::deque<QByteArray> m_frameQueue; // frames received, not yet carried out
+    // Paced input: frames read whose last byte is still on its way, with the
+    // m_inClock time it arrives; m_inBusyUntil: when the line in falls idle.
+    std::deque<std::pair<qint64, QByteArray>> m_arriving;
+    QTimer m_arrivalTimer;
+    QElapsedTimer m_inClock;
+    qint64 m_inBusyUntil = 0;
     int m_writesCarriedOut = 0;
 
     // The queue: m_out holds the bytes from stream position m_outBase on;
@@ -193,6 +249,8 @@ private:
     qint64 m_written = 0;
     std::deque<qint64> m_pieceEnds;                     // splitBytes > 0
     std::deque<std::pair<qint64, QByteArray>> m_lineEnds;
+    std::deque<qint64> m_pauses; // stream positions where a pause begins
+    QElapsedTimer m_pauseClock;  // valid while a pause runs
     qint64 m_hangupAt = -1; // stream position after which the cable is pulled
     QElapsedTimer m_paceClock;
     qint64 m_paceBase = 0;  // m_written when m_paceClock started

@@ -141,9 +141,15 @@ void describeOptions(QCommandLineParser &p)
         "line speed is not enforced unless --paced is given.\n"
         "\n"
         "Faults (--silence-after, --split, --garbage, --lf-only-line,\n"
-        "--hangup-after) make it behave like a bad line or a unit that stops\n"
-        "answering. Per-command counts are reply lines of one command; the\n"
-        "start-up notice and the heartbeat are not commands.\n"
+        "--hangup-after, --pause-after, --lose-byte) make it behave like a bad\n"
+        "line or a unit that stops answering. Per-command counts are reply\n"
+        "lines of one command; the start-up notice and the heartbeat are not\n"
+        "commands.\n"
+        "\n"
+        "Like the real unit, it does not see the programmer close the port with\n"
+        "--talk-through-close: an answer goes on and is lost while the port is\n"
+        "closed, and a program opening the port before it is over gets the\n"
+        "rest. Without it, an answer ends when the port is closed.\n"
         "\n"
         "Writes (--write-delay, --ignore-write, --hangup-after-writes) make it a\n"
         "slow unit, one that loses a write, or one whose cable is pulled during\n"
@@ -162,7 +168,7 @@ void describeOptions(QCommandLineParser &p)
         {QStringLiteral("slots"), QStringLiteral("Slots in the unit's table, 1..9999 (default 1000)."), QStringLiteral("N")},
         {QStringLiteral("seed"), QStringLiteral("Seed of the made-up table (default 1). The same seed gives the same table: about 15% blank slots, distinct 9-digit GSM numbers, distinct objects 1..7999."), QStringLiteral("S")},
         {QStringLiteral("table"), QStringLiteral("Initial table from an objects file of the programmer: one line per slot, \"(0001)\",\"359888123456\",17; slots without a line are blank."), QStringLiteral("FILE")},
-        {QStringLiteral("paced"), QStringLiteral("Send at the real line rate, 11520 bytes/s (115200 baud 8N1): a 1000-slot read takes 1.56 s.")},
+        {QStringLiteral("paced"), QStringLiteral("Send and receive at the real line rate, 11520 bytes/s (115200 baud 8N1): a 1000-slot read takes 1.56 s, and a command is carried out once its last byte would be in.")},
         {QStringLiteral("hello"), QStringLiteral("Send the start-up notice (S) 100 ms after the programmer opens the port.")},
         {QStringLiteral("info"), QStringLiteral("Send the two information lines (28 and 15 bytes) after the start-up notice and after every whole-table read.")},
         {QStringLiteral("heartbeat"), QStringLiteral("Send a status line (K) whenever the line has been idle for MS milliseconds."), QStringLiteral("MS")},
@@ -171,11 +177,15 @@ void describeOptions(QCommandLineParser &p)
         {QStringLiteral("garbage"), QStringLiteral("Fault: write TEXT in front of the '(' of every line. \\r \\n \\t \\0 \\\\ and \\xHH are understood."), QStringLiteral("TEXT")},
         {QStringLiteral("lf-only-line"), QStringLiteral("Fault: reply line N (0-based) of every command ends in ')' LF instead of ')' CR LF."), QStringLiteral("N")},
         {QStringLiteral("hangup-after"), QStringLiteral("Fault: during a whole-table read, close the pseudo-terminal after N reply lines, as if the cable were pulled."), QStringLiteral("N")},
+        {QStringLiteral("pause-after"), QStringLiteral("Fault: after N reply lines of a command, stop sending for --pause milliseconds, then send the rest."), QStringLiteral("N")},
+        {QStringLiteral("pause"), QStringLiteral("How long the --pause-after pause lasts."), QStringLiteral("MS")},
+        {QStringLiteral("lose-byte"), QStringLiteral("Fault: byte N (counted from 1) of every command's answer is not sent, as if lost on the line; the rest is sent as it is."), QStringLiteral("N")},
+        {QStringLiteral("talk-through-close"), QStringLiteral("Do not notice the programmer closing the port: an answer goes on at its pace and is lost while the port is closed; a program opening the port before it is over gets the rest.")},
         {QStringLiteral("write-delay"), QStringLiteral("Every write frame takes MS milliseconds to process: then the table changes and the status reply (K) goes out."), QStringLiteral("MS")},
         {QStringLiteral("ignore-write"), QStringLiteral("Fault: the N-th write frame is answered with its status reply (K) as usual but does not change the table."), QStringLiteral("N")},
         {QStringLiteral("hangup-after-writes"), QStringLiteral("Fault: once the status reply of the N-th write frame is out, close the pseudo-terminal, as if the cable were pulled."), QStringLiteral("N")},
         {QStringLiteral("link"), QStringLiteral("Make PATH a symbolic link to the pseudo-terminal (removed on exit), e.g. a fixed name for the programmer's settings."), QStringLiteral("PATH")},
-        {QStringLiteral("log"), QStringLiteral("Append every frame received and every line sent, with a timestamp, to FILE."), QStringLiteral("FILE")},
+        {QStringLiteral("log"), QStringLiteral("Append every frame received and every line sent, with a timestamp, to FILE: \"rx\" a frame, \"tx\" a line, \"lost\" a line sent into a closed port, \"-- all sent\" once nothing more is waiting to go out."), QStringLiteral("FILE")},
     };
     p.addOptions(options);
 }
@@ -211,6 +221,12 @@ Settings readSettings(const QCommandLineParser &p)
     o.garbage = unescape(p.value(QStringLiteral("garbage")));
     o.lfOnlyLine = intOption(p, QStringLiteral("lf-only-line"), 0, 1'000'000, -1);
     o.hangupAfterLines = intOption(p, QStringLiteral("hangup-after"), 0, 1'000'000, -1);
+    if (p.isSet(QStringLiteral("pause-after")) != p.isSet(QStringLiteral("pause")))
+        fail(QStringLiteral("--pause-after and --pause go together"));
+    o.pauseAfterLines = intOption(p, QStringLiteral("pause-after"), 0, 1'000'000, -1);
+    o.pauseMs = intOption(p, QStringLiteral("pause"), 1, 86'400'000, 0);
+    o.loseByte = intOption(p, QStringLiteral("lose-byte"), 1, 1'000'000'000, 0);
+    o.talkThroughClose = p.isSet(QStringLiteral("talk-through-close"));
     o.writeDelayMs = intOption(p, QStringLiteral("write-delay"), 0, 86'400'000, 0);
     o.ignoreWrite = intOption(p, QStringLiteral("ignore-write"), 1, 1'000'000'000, 0);
     o.hangupAfterWrites = intOption(p, QStringLiteral("hangup-after-writes"), 1, 1'000'000'000, 0);
@@ -297,7 +313,11 @@ private:
 void logTraffic(m7sim::Unit &unit, EventLog &log)
 {
     QObject::connect(&unit, &m7sim::Unit::frameReceived, &unit, [&log](const QByteArray &f) { log.note("rx", f); });
-    QObject::connect(&unit, &m7sim::Unit::lineSent, &unit, [&log](const QByteArray &l) { log.note("tx", l); });
+    // A line that left while the port was closed (--talk-through-close) is
+    // lost; "all sent" marks the moment everything queued is out.
+    QObject::connect(&unit, &m7sim::Unit::lineSent, &unit,
+                     [&log, &unit](const QByteArray &l) { log.note(unit.slaveOpen() ? "tx" : "lost", l); });
+    QObject::connect(&unit, &m7sim::Unit::outputDrained, &unit, [&log] { log.note("--", "all sent"); });
     QObject::connect(&unit, &m7sim::Unit::slaveOpened, &unit, [&log] { log.note("--", "port opened"); });
     QObject::connect(&unit, &m7sim::Unit::slaveClosed, &unit, [&log] { log.note("--", "port closed"); });
     QObject::connect(&unit, &m7sim::Unit::hungUp, &unit, [&log] { log.note("--", "hung up"); });

@@ -62,4 +62,16 @@ int openMaster(QString &slavePath, QString &error)
     return fd;
 }
 
+bool discardUnread(const QString &slavePath)
+{
+    const int slave = ::open(slavePath.toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (slave < 0)
+        return false;
+    const bool flushed = ::tcflush(slave, TCIFLUSH) == 0;
+    const int saved = errno;
+    ::close(slave);
+    errno = saved;
+    return flushed;
+}
+
 } // namespace m7pty

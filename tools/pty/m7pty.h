@@ -20,4 +20,10 @@ bool makeRaw(int fd);
 // hang-up (POLLHUP). On failure returns -1 and says why in `error`.
 int openMaster(QString &slavePath, QString &error);
 
+// Throws away what the master wrote and no program has read, for a slave
+// that nobody holds open: such bytes wait in the pseudo-terminal and would
+// reach the next program to open it, where a serial port would have lost
+// them. Opens the slave for a moment to do so. False (errno set) on failure.
+bool discardUnread(const QString &slavePath);
+
 } // namespace m7pty
