@@ -185,6 +185,8 @@ private slots:
         QTest::newRow("lines in pieces") << "split" << int(Outcome::Done) << 1;
         QTest::newRow("junk that ends like a line") << "line junk" << int(Outcome::Garbled) << 2;
         QTest::newRow("silent in the middle") << "silent" << int(Outcome::Silent) << 2;
+        QTest::newRow("a pause longer than the timeout") << "pause" << int(Outcome::Silent) << 2;
+        QTest::newRow("a byte lost") << "lost byte" << int(Outcome::Garbled) << 2;
     }
     void lineFaults()
     {
@@ -196,6 +198,9 @@ private slots:
         o.lfOnlyLine = fault == QLatin1String("lf") ? 5 : -1;
         o.garbage = fault == QLatin1String("junk") ? QByteArray("x\r") : fault == QLatin1String("line junk") ? QByteArray("x)\r\n") : QByteArray();
         o.silenceAfterLines = fault == QLatin1String("silent") ? 100 : -1;
+        o.pauseAfterLines = fault == QLatin1String("pause") ? 100 : -1;
+        o.pauseMs = fault == QLatin1String("pause") ? 1500 : 0;
+        o.loseByte = fault == QLatin1String("lost byte") ? 1000 : 0;
         o.splitBytes = fault == QLatin1String("split") ? 7 : 0;
         Rig r(o);
         QVERIFY(r.open());
@@ -205,6 +210,26 @@ private slots:
         if (outcome == int(Outcome::Done))
             QCOMPARE(t, tableOf(r.unit.table()));
         QCOMPARE(r.unit.framesReceived().size(), frames);
+    }
+
+    // A unit still answering a read of a program that had the port before:
+    // the next program's read waits for that answer to end.
+    void answerStillRunning()
+    {
+        m7sim::Options o = unitOf(1000, false);
+        o.paced = true;
+        o.talkThroughClose = true;
+        Rig r(o);
+        QVERIFY(r.open());
+        QTimer::singleShot(300, r.engine.get(), &Engine::interrupt);
+        table::Table t;
+        QCOMPARE(r.engine->readTable(t), Outcome::Interrupted);
+        r.engine->close();
+        Engine next(r.unit.slavePath(), 0);
+        next.setTimeoutMs(1000);
+        QVERIFY(next.open());
+        QCOMPARE(next.readTable(t), Outcome::Done);
+        QCOMPARE(t, tableOf(r.unit.table()));
     }
 
     // A unit slower than the timeout answers both copies of a repeated
