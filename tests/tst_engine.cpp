@@ -4,8 +4,7 @@
 // pulled cable and an interrupt ending the wait.
 
 #include "cli/engine.h"
-#include "m7unit.h"
-#include "testcore.h"
+#include "simkit.h"
 
 #include <QElapsedTimer>
 #include <QTest>
@@ -16,34 +15,15 @@ using cli::Engine;
 using cli::Outcome;
 
 namespace {
-table::Table tableOf(const m7sim::Table &unitTable)
+// The engine with the timeout, opened on the port of the bench's unit,
+// started here; null when the unit did not start or the engine did not open.
+std::unique_ptr<Engine> openEngine(UnitBench &b, int timeoutMs = 1000)
 {
-    table::Table t;
-    for (const m7sim::Slot &s : unitTable)
-        t << (s.isBlank() ? table::Entry{} : table::Entry{QString::fromLatin1(s.gsm), qint16(s.object)});
-    return t;
-}
-
-struct Rig {
-    explicit Rig(m7sim::Options o) : unit(o)
-    {
-        if (unit.start()) {
-            engine = std::make_unique<Engine>(unit.slavePath(), 0);
-            engine->setTimeoutMs(1000);
-        }
-    }
-    bool open() { return engine && engine->open(); }
-    m7sim::Unit unit;
-    std::unique_ptr<Engine> engine;
-};
-
-m7sim::Options unitOf(int slotCount, bool hello = true)
-{
-    m7sim::Options o;
-    o.slotCount = slotCount;
-    o.hello = hello;
-    o.info = hello;
-    return o;
+    if (!b.startUnit())
+        return nullptr;
+    auto engine = std::make_unique<Engine>(b.unit.slavePath(), 0);
+    engine->setTimeoutMs(timeoutMs);
+    return engine->open() ? std::move(engine) : nullptr;
 }
 } // namespace
 
@@ -52,32 +32,35 @@ class EngineTest : public QObject {
 private slots:
     void readsWritesAndErases()
     {
-        Rig r(unitOf(30));
-        QVERIFY(r.open());
+        m7sim::Options o = unitOf(30);
+        o.info = true;
+        UnitBench u(o);
+        const auto engine = openEngine(u);
+        QVERIFY(engine);
         // The greeting came while settling: its information lines are kept,
         // and it is not taken for the answer to the first frame.
-        QCOMPARE(r.engine->info1(), QStringLiteral("GSM-M7/1 V2.14 SN:00123456"));
-        QCOMPARE(r.engine->info2(), QStringLiteral("CSQ:21 BER:00"));
+        QCOMPARE(engine->info1(), QStringLiteral("GSM-M7/1 V2.14 SN:00123456"));
+        QCOMPARE(engine->info2(), QStringLiteral("CSQ:21 BER:00"));
         table::Table t;
-        QCOMPARE(r.engine->readTable(t), Outcome::Done);
-        QCOMPARE(t, tableOf(r.unit.table()));
+        QCOMPARE(engine->readTable(t), Outcome::Done);
+        QCOMPARE(t, u.table());
 
         const table::Entry e{QStringLiteral("888000123"), 77};
-        QCOMPARE(r.engine->writeEntry(3, e), Outcome::Done);
-        QCOMPARE(r.unit.table()[2], (m7sim::Slot{"888000123", 77}));
+        QCOMPARE(engine->writeEntry(3, e), Outcome::Done);
+        QCOMPARE(u.unit.table()[2], (m7sim::Slot{"888000123", 77}));
         table::Entry got;
         bool exists = false;
-        QCOMPARE(r.engine->readEntry(3, got, exists), Outcome::Done);
+        QCOMPARE(engine->readEntry(3, got, exists), Outcome::Done);
         QVERIFY(exists);
         QCOMPARE(got, e);
-        QCOMPARE(r.engine->readEntry(31, got, exists), Outcome::Done);
+        QCOMPARE(engine->readEntry(31, got, exists), Outcome::Done);
         QVERIFY(!exists);
 
         int erased = 0;
-        QCOMPARE(r.engine->erase(erased), Outcome::Done);
+        QCOMPARE(engine->erase(erased), Outcome::Done);
         QCOMPARE(erased, 30);
-        QCOMPARE(r.unit.table(), m7sim::Table(30));
-        QCOMPARE(r.unit.framesReceived(),
+        QCOMPARE(u.unit.table(), m7sim::Table(30));
+        QCOMPARE(u.unit.framesReceived(),
                  (QList<QByteArray>{"[r]\r", "[w00020077888000123]\r", "[r0002]\r", "[r0030]\r", "[d]\r"}));
     }
 
@@ -85,18 +68,21 @@ private slots:
     // answer, is not the end of the answer.
     void unaskedStatusIsNoAnswer()
     {
-        Rig r(unitOf(5, false));
-        QVERIFY(r.open());
-        r.unit.sendLine("K");
+        m7sim::Options o = unitOf(5);
+        o.hello = false;
+        UnitBench u(o);
+        const auto engine = openEngine(u);
+        QVERIFY(engine);
+        u.unit.sendLine("K");
         QTest::qWait(50);
         table::Entry got;
         bool exists = false;
-        QCOMPARE(r.engine->readEntry(2, got, exists), Outcome::Done);
+        QCOMPARE(engine->readEntry(2, got, exists), Outcome::Done);
         QVERIFY(exists);
-        QObject::connect(&r.unit, &m7sim::Unit::frameReceived, &r.unit, [&] { r.unit.sendLine("K"); });
+        QObject::connect(&u.unit, &m7sim::Unit::frameReceived, &u.unit, [&] { u.unit.sendLine("K"); });
         table::Table t;
-        QCOMPARE(r.engine->readTable(t), Outcome::Done);
-        QCOMPARE(t, tableOf(r.unit.table()));
+        QCOMPARE(engine->readTable(t), Outcome::Done);
+        QCOMPARE(t, u.table());
     }
 
     // A silent unit is asked twice, each time for the timeout; a pulled cable
@@ -119,25 +105,26 @@ private slots:
         QFETCH(int, frames);
         QFETCH(int, minMs);
         QFETCH(int, maxMs);
-        m7sim::Options o = unitOf(1000, false);
+        m7sim::Options o = unitOf(1000);
+        o.hello = false;
         o.paced = true;
         if (fault == QLatin1String("silent"))
             o.silenceAfterLines = 0;
         if (fault == QLatin1String("hangup"))
             o.hangupAfterLines = 20;
-        Rig r(o);
-        r.engine->setTimeoutMs(300);
-        QVERIFY(r.open());
+        UnitBench u(o);
+        const auto engine = openEngine(u, 300);
+        QVERIFY(engine);
         if (fault == QLatin1String("interrupt"))
-            QTimer::singleShot(150, r.engine.get(), &Engine::interrupt);
+            QTimer::singleShot(150, engine.get(), &Engine::interrupt);
         QElapsedTimer t;
         t.start();
         table::Table got;
-        QCOMPARE(int(r.engine->readTable(got)), outcome);
+        QCOMPARE(int(engine->readTable(got)), outcome);
         QVERIFY2(t.elapsed() >= minMs && t.elapsed() <= maxMs, qPrintable(QString::number(t.elapsed())));
-        QCOMPARE(r.unit.framesReceived().size(), frames);
+        QCOMPARE(u.unit.framesReceived().size(), frames);
         if (fault == QLatin1String("hangup"))
-            QVERIFY(r.engine->error().contains(r.unit.slavePath()));
+            QVERIFY(engine->error().contains(u.unit.slavePath()));
     }
 };
 

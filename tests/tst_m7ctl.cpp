@@ -7,10 +7,8 @@
 #include "cli/terminal.h"
 #include "cli/tool.h"
 #include "files/tablefile.h"
-#include "m7unit.h"
-#include "testcore.h"
+#include "simkit.h"
 
-#include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QSet>
@@ -58,42 +56,12 @@ QString describe(const Run &r)
     return QStringLiteral("status %1\nstdout:\n%2\nstderr:\n%3").arg(r.status).arg(r.out, r.err);
 }
 
-table::Table tableOf(const m7sim::Table &unitTable)
-{
-    table::Table t;
-    for (const m7sim::Slot &s : unitTable)
-        t << (s.isBlank() ? table::Entry{} : table::Entry{QString::fromLatin1(s.gsm), qint16(s.object)});
-    return t;
-}
-
-m7sim::Options unitOf(int slotCount, quint32 seed = 1)
-{
-    m7sim::Options o;
-    o.slotCount = slotCount;
-    o.seed = seed;
-    o.hello = true;
-    return o;
-}
-
 bool hasWriteFrame(const m7sim::Unit &u)
 {
     for (const QByteArray &f : u.framesReceived())
         if (f.startsWith("[w"))
             return true;
     return false;
-}
-
-void put(const QString &name, const QByteArray &bytes)
-{
-    QFile f(name);
-    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(bytes);
-}
-
-QByteArray contents(const QString &name)
-{
-    QFile f(name);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
 // True when no GSM number and no object number stands at two positions.
@@ -176,14 +144,14 @@ private slots:
     {
         m7sim::Unit unit(unitOf(10));
         QVERIFY(unit.start());
-        put(QStringLiteral("residents.csv"),
+        QVERIFY(put(QStringLiteral("residents.csv"),
             "\xEF\xBB\xBFName;Position;GSM;Object\r\n"
             "Ivanova;1;+359 888 100 001;101\r\n"
             "Petrov;2;0888100002;102\r\n"
             "\"Georgiev; flat 3\";3;00359-888-100-003;103\r\n"
             "Dimitrova;4;(359) 888.100.004;104\r\n"
             ";5;;0\r\n"
-            ";;;\r\n");
+            ";;;\r\n"));
         const Run dry = m7ctl({QStringLiteral("-p"), unit.slavePath(), QStringLiteral("write"), QStringLiteral("residents.csv"), QStringLiteral("--dry-run")});
         RUN_OK(dry, 0);
         QVERIFY(!hasWriteFrame(unit));
@@ -202,7 +170,7 @@ private slots:
         m7sim::Unit unit(unitOf(10));
         QVERIFY(unit.start());
         const m7sim::Slot held = unit.table()[0]; // a number the unit holds at position 1
-        put(QStringLiteral("bad.csv"),
+        QVERIFY(put(QStringLiteral("bad.csv"),
             "position,gsm,object\r\n"
             "2,88812345,17\r\n"             // 2: eight digits
             "3,888123457,8000\r\n"          // 3: object out of range
@@ -210,7 +178,7 @@ private slots:
             "11,888123458,18\r\n"           // 5: beyond the unit's 10 positions
             "6,888123459,19\r\n"
             "6,888123460,20\r\n"            // 7: position twice
-            "7," + held.gsm + ",21\r\n");   // 8: GSM number also at position 1
+            "7," + held.gsm + ",21\r\n"));  // 8: GSM number also at position 1
         const Run run = m7ctl({QStringLiteral("-p"), unit.slavePath(), QStringLiteral("write"), QStringLiteral("bad.csv")});
         RUN_OK(run, 2);
         for (const int line : {2, 3, 4, 5, 7, 8})
@@ -227,7 +195,7 @@ private slots:
         QVERIFY(unit.start());
         QVERIFY(noNumberTwice(unit.table()));
         const table::Table wanted = reshuffled(unit);
-        put(QStringLiteral("wanted.onf"), files::onfOf(wanted));
+        QVERIFY(put(QStringLiteral("wanted.onf"), files::onfOf(wanted)));
         int writes = 0;
         bool sound = true;
         connect(&unit, &m7sim::Unit::writeProcessed, this, [&] {
@@ -260,7 +228,7 @@ private slots:
         m7sim::Unit unit(o);
         QVERIFY(unit.start());
         const table::Table wanted = reshuffled(unit);
-        put(QStringLiteral("wanted.onf"), files::onfOf(wanted));
+        QVERIFY(put(QStringLiteral("wanted.onf"), files::onfOf(wanted)));
         bool sound = true;
         int processed = 0;
         connect(&unit, &m7sim::Unit::writeProcessed, this, [&] {
@@ -292,7 +260,7 @@ private slots:
         table::Table wanted = tableOf(unit.table());
         for (int i = 0; i < 3; ++i)
             wanted[i] = table::Entry{QStringLiteral("66600000%1").arg(i), qint16(6000 + i)};
-        put(QStringLiteral("wanted.csv"), files::csvOf(wanted));
+        QVERIFY(put(QStringLiteral("wanted.csv"), files::csvOf(wanted)));
         const Run run = m7ctl({QStringLiteral("-p"), unit.slavePath(), QStringLiteral("write"), QStringLiteral("wanted.csv")});
         RUN_OK(run, 5);
         QCOMPARE(run.out.count(QStringLiteral("  unit ")), 1);
