@@ -3,8 +3,6 @@
 // unit, run here on the test's event loop. Exit statuses, what goes to
 // standard output and to standard error, and what the unit holds after.
 
-#include "cli/ports.h"
-#include "cli/terminal.h"
 #include "cli/tool.h"
 #include "files/tablefile.h"
 #include "simkit.h"
@@ -323,28 +321,9 @@ private slots:
         QVERIFY(help.out.contains(QStringLiteral("write FILE [--dry-run] [--prune] [--no-verify]")));
     }
 
-    // The texts around the results: the progress line, the port list, -p.
-    void progressPortsAndPortNames()
+    // The port list as a program run lists it (its lines: tst_cliparts).
+    void listsPorts()
     {
-        QCOMPARE(cli::ProgressLine::format(QStringLiteral("writing"), 30, 120, 2.0),
-                 QStringLiteral("writing     30/120 [#####...............]    15.0/s  0:06 left"));
-        QCOMPARE(cli::ProgressLine::format(QStringLiteral("reading"), 7, 0, 0.5), QStringLiteral("reading      7    14.0/s"));
-        const QStringList lines = cli::portLines({{QStringLiteral("/dev/ttyUSB0"), 1, QStringLiteral("FT232R USB UART"),
-                                                   QStringLiteral("0403:6001"), QStringLiteral("A1B2"), QString()},
-                                                  {QStringLiteral("/dev/ttyS3"), 0, QString(), QString(), QString(),
-                                                   QStringLiteral("812 (minicom)")}});
-        QCOMPARE(lines, (QStringList{
-                            QStringLiteral("DEVICE        COM   DESCRIPTION      USB        SERIAL  HELD BY"),
-                            QStringLiteral("/dev/ttyUSB0  COM1  FT232R USB UART  0403:6001  A1B2    -"),
-                            QStringLiteral("/dev/ttyS3    -     -                -          -       812 (minicom)")}));
-        QCOMPARE(cli::portFromArgument(QStringLiteral("/dev/serial/by-id/usb-x")).number, 0);
-        QCOMPARE(cli::portFromArgument(QStringLiteral("com3")).number, 3);
-        QCOMPARE(cli::portFromArgument(QStringLiteral("4")).number, 4);
-        QVERIFY(cli::portFromArgument(QStringLiteral("COM5")).device.isEmpty());
-        QVERIFY(cli::portFromArgument(QStringLiteral("0")).device.isEmpty());
-        const auto mapping = [](int n) { return QStringLiteral("/dev/ttyUSB%1").arg(n + 1); };
-        QCOMPARE(cli::comNumberOf(QStringLiteral("/dev/ttyUSB5"), mapping), 4);
-        QCOMPARE(cli::comNumberOf(QStringLiteral("/dev/ttyUSB1"), mapping), 0);
         const Run ports = m7ctl({QStringLiteral("ports")});
         RUN_OK(ports, 0);
         QVERIFY(ports.out.startsWith(QStringLiteral("DEVICE ")));
