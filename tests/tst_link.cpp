@@ -65,6 +65,29 @@ private slots:
         QCOMPARE(w->linkState, LinkState::WriteSent);
     }
 
+    // The lamps are clicked with the mouse: the red one connects, the green
+    // one disconnects. A press released outside the lamp, or another button,
+    // is no click.
+    void lampsAnswerTheMouse()
+    {
+        Pty pty;
+        WindowUnderTest w({pty.slavePath()});
+        w->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+        for (QWidget *lamp : {static_cast<QWidget *>(w->imgNotConnected), static_cast<QWidget *>(w->imgConnected)}) {
+            const bool open = w->MSComm1->PortOpen();
+            QVERIFY(lamp->isVisible());
+            const QPoint inside = lamp->rect().center();
+            QTest::mousePress(lamp, Qt::LeftButton, {}, inside);
+            QTest::mouseRelease(lamp, Qt::LeftButton, {}, QPoint(lamp->width() + 2, inside.y()));
+            QTest::mouseClick(lamp, Qt::RightButton, {}, inside);
+            QCOMPARE(w->MSComm1->PortOpen(), open);
+            QTest::mouseClick(lamp, Qt::LeftButton, {}, inside);
+            QCOMPARE(w->MSComm1->PortOpen(), !open);
+            QCOMPARE(w->connectedLampShown(), !open);
+        }
+    }
+
     void missingDeviceShowsOneBox()
     {
         WindowUnderTest w; // every COM maps to a device that does not exist
