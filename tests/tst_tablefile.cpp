@@ -120,6 +120,8 @@ private slots:
             << QStringList{"3: the header line lacks the column object"};
         QTest::newRow("no header") << int(Format::Csv) << QByteArray("1,888123456,17\n")
                                    << QStringList{"1: the header line lacks the columns position, gsm and object"};
+        QTest::newRow("separators tied: the first one counts") << int(Format::Csv) << QByteArray("position,gsm;object\n")
+                                                              << QStringList{"1: the header line lacks the columns gsm and object"};
         QTest::newRow("a column twice: the first one counts")
             << int(Format::Csv) << QByteArray("gsm,position,object,GSM\n888123456,1,17,877000111\n")
             << QStringList{"1: column gsm stands twice in the header line", "1 888123456 17 @2"};
