@@ -5,9 +5,8 @@
 // WindowBench (windowbench.h).
 //
 //     UnitBench b(unitOf(30));          // 30 slots, greets with "(S)"
-//     b.unit.options()...               // m7sim::Unit, see m7unit.h
 //     QVERIFY(b.startUnit());           // the running test fails, saying why
-//     ... open b.unit.slavePath() ...
+//     ... open b.unit.slavePath() ...   // b.unit: m7sim::Unit (m7unit.h)
 //     QCOMPARE(got, b.table());
 
 #include "testcore.h"
@@ -30,7 +29,6 @@ m7sim::Options unitOf(int slotCount = 1000, quint32 seed = 1);
 // A simulated unit for one test case, started with startUnit().
 struct UnitBench {
     explicit UnitBench(const m7sim::Options &options = unitOf()) : unit(options) {}
-    virtual ~UnitBench() = default;
     // Starts the unit on a fresh pseudo-terminal (true at once when it
     // runs). When it cannot start, the running test has failed with the
     // reason and the result is false: QVERIFY(b.startUnit()) ends the test.
