@@ -4,63 +4,14 @@
 
 #include "files/records.h"
 #include "link/replies.h"
-#include "m7unit.h"
-#include "testsupport.h"
+#include "windowbench.h"
 
-#include <QFile>
 #include <QTest>
 
 using namespace testing;
 using namespace app;
 
 namespace {
-
-// A unit of `slotCount` slots that gives its start-up notice.
-m7sim::Options unitOf(int slotCount = 1000)
-{
-    m7sim::Options o;
-    o.slotCount = slotCount;
-    o.hello = true;
-    return o;
-}
-
-// A unit on a pseudo-terminal and a window whose COM 1 is that unit.
-struct Bench {
-    explicit Bench(const m7sim::Options &o = unitOf()) : unit(o), w(QStringList{}) {}
-    // Starts the unit, connects the window and waits until the unit's
-    // start-up notice has made it ready. When any of it fails, the running
-    // test has failed, saying why, and the result is false: QVERIFY(start())
-    // ends the test function there.
-    bool start()
-    {
-        [this] {
-            QVERIFY2(unit.start(), qPrintable(unit.errorString()));
-            w.devices = QStringList{unit.slavePath()};
-            w->Timer1->stop(); // ticks are given by the tests
-            QVERIFY(connectWindow(*w));
-            QVERIFY(waitFor([&] { return w->linkState == LinkState::Ready; }));
-            QCOMPARE(w->Label2->text(), QStringLiteral("Starting..."));
-        }();
-        return !QTest::currentTestFailed();
-    }
-    void readAll()
-    {
-        w->Check1->setChecked(true);
-        w->Command2_Click();
-    }
-    // "DELETE ALL", both questions answered with Yes.
-    void eraseAll()
-    {
-        const QString title = QStringLiteral("!!! DELETE ALL DATA !!!");
-        ScriptedBoxes boxes;
-        boxes.expect(QStringLiteral(" DLETE ALL Object and GMS number ? "), vbYesNo, title, vbYes)
-            .expect(QStringLiteral(" Do you really want to DLETE ALL Object and GMS number ? "), vbYesNo + vbCritical,
-                    title, vbYes);
-        w->Command1_Click();
-    }
-    m7sim::Unit unit;
-    WindowUnderTest w;
-};
 
 // The rows a read of the first `n` slots of `table` leaves in the list.
 QStringList expectedRows(const m7sim::Table &table, int n)
@@ -108,8 +59,8 @@ private slots:
         QFETCH(QByteArray, end);
         QFETCH(int, ticks);
         QFETCH(bool, ready);
-        Bench b(options);
-        QVERIFY(b.start());
+        WindowBench b(options);
+        QVERIFY(b.connect());
         b.readAll();
         QVERIFY(waitFor([&] { return b.w->List1->count() == rows; }, 10000));
         QCOMPARE(b.unit.framesReceived(), QList<QByteArray>{QByteArray("\x5B\x72\x5D\x0D")});
@@ -136,8 +87,8 @@ private slots:
 
     void editsAndWritesAnEntry()
     {
-        Bench b(unitOf(40));
-        QVERIFY(b.start());
+        WindowBench b(unitOf(40));
+        QVERIFY(b.connect());
         b.readAll();
         QVERIFY(waitFor([&] { return b.w->List1->count() == 40 && b.w->linkState == LinkState::Ready; }));
         // A used slot, and an object number nobody has.
@@ -165,9 +116,7 @@ private slots:
         QCOMPARE(b.unit.table()[row].object, int(fresh));
         const QString committed = b.w->List1->item(row)->text();
         QVERIFY(committed.endsWith(QStringLiteral(" - %1").arg(fresh)));
-        QFile work(QStringLiteral("temp.tfo"));
-        QVERIFY(work.open(QIODevice::ReadOnly));
-        QCOMPARE(work.readAll(), files::recordsOf(rowsOf(*b.w)));
+        QCOMPARE(contents(QStringLiteral("temp.tfo")), files::recordsOf(rowsOf(*b.w)));
 
         // A second read of the table shows the entry from the unit.
         b.readAll();
@@ -179,8 +128,8 @@ private slots:
     {
         m7sim::Options o = unitOf(30);
         o.paced = true; // so that the busy window is up for a while
-        Bench b(o);
-        QVERIFY(b.start());
+        WindowBench b(o);
+        QVERIFY(b.connect());
         b.w->show();
         b.eraseAll();
         QVERIFY(waitFor([&] { return !b.w->isEnabled(); }));
@@ -198,8 +147,8 @@ private slots:
     {
         m7sim::Options o = unitOf(30);
         o.silenceAfterLines = 5; // erase start and four reports, then nothing
-        Bench b(o);
-        QVERIFY(b.start());
+        WindowBench b(o);
+        QVERIFY(b.connect());
         b.w->show();
         b.eraseAll();
         QVERIFY(waitFor([&] { return b.w->List1->count() == 4; }));
@@ -221,8 +170,8 @@ private slots:
         // value; the reports dripped one byte per write.
         m7sim::Options o = unitOf(40);
         o.splitBytes = 1;
-        Bench b(o);
-        QVERIFY(b.start());
+        WindowBench b(o);
+        QVERIFY(b.connect());
         b.w->opMode = OpMode::ReadAll;
         b.unit.sendLine("0017888000017 ");
         b.unit.sendLine("4e04888000018 ");
@@ -236,8 +185,8 @@ private slots:
     {
         // A megabyte without a terminator: memory stays bounded and the next
         // reply is acted on.
-        Bench f;
-        QVERIFY(f.start());
+        WindowBench f;
+        QVERIFY(f.connect());
         QByteArray junk;
         while (junk.size() < (1 << 20))
             junk += "garbage (with brackets) but no end ";
@@ -254,8 +203,8 @@ private slots:
     {
         m7sim::Options o = unitOf(1000);
         o.hangupAfterLines = 300;
-        Bench b(o);
-        QVERIFY(b.start());
+        WindowBench b(o);
+        QVERIFY(b.connect());
         QStringList told;
         app::setMsgBoxResponder([&](const QString &text, int, const QString &) {
             told << text;

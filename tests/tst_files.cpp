@@ -21,19 +21,6 @@ using namespace testing;
 using namespace app;
 
 namespace {
-QByteArray contents(const QString &name)
-{
-    QFile f(name);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
-
-void put(const QString &name, const QByteArray &bytes)
-{
-    QFile f(name);
-    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(bytes);
-}
-
 const QString kSaveAs = QStringLiteral(" Save As ( temp.onf ) ! ");
 const QString kSaveTitle = QStringLiteral("Save Object File");
 
@@ -129,7 +116,7 @@ private slots:
         const QByteArray earlier("\"(0009)\",\"359888000009\",9\r\n");
 
         // Read-only: refused even for a user who could override it.
-        put(QStringLiteral("temp.tfo"), earlier);
+        QVERIFY(put(QStringLiteral("temp.tfo"), earlier));
         QFile::setPermissions(QStringLiteral("temp.tfo"), QFile::ReadOwner | QFile::ReadGroup);
         {
             ScriptedBoxes boxes;
@@ -161,8 +148,8 @@ private slots:
         for (int i = 1; i <= 10; ++i)
             w->List1->addItem(QStringLiteral("(%1) : 359888000001 - %2").arg(i, 4, 10, QLatin1Char('0')).arg(i));
         const QByteArray earlier("\"(0009)\",\"359888000009\",9\r\n");
-        put(QStringLiteral("temp.tfo"), earlier);
-        put(QStringLiteral("temp.onf"), earlier + earlier);
+        QVERIFY(put(QStringLiteral("temp.tfo"), earlier));
+        QVERIFY(put(QStringLiteral("temp.onf"), earlier + earlier));
         const QString tooLarge = QString::fromLocal8Bit(std::strerror(EFBIG));
         {
             const FileSizeLimit limit(100);
@@ -188,7 +175,7 @@ private slots:
     {
         const QByteArray earlier("\"(0009)\",\"359888000009\",9\r\n");
         const QByteArray now("\"(0001)\",\"359888000001\",17\r\n");
-        put(QStringLiteral("temp.tfo"), earlier);
+        QVERIFY(put(QStringLiteral("temp.tfo"), earlier));
         QVERIFY(QFile::setPermissions(QStringLiteral("temp.tfo"), QFile::ReadOwner | QFile::ReadGroup | QFile::WriteGroup));
         // Refused with the system's own words, as a plain rewrite would be.
         const auto replace = [&] {
@@ -240,7 +227,7 @@ private slots:
         QCOMPARE(contents(QStringLiteral("temp.onf")), QByteArray());
         QCOMPARE(contents(QStringLiteral("temp.tfo")), QByteArray());
 
-        put(QStringLiteral("temp.onf"), QByteArray(500, 'x'));
+        QVERIFY(put(QStringLiteral("temp.onf"), QByteArray(500, 'x')));
         w->List1->addItems({QStringLiteral("(0001) : 359888000001 - 17"), QStringLiteral("(0002) : 359********* - 0")});
         const QByteArray records = files::recordsOf(rowsOf(*w));
         for (int round = 0; round < 2; ++round) {
@@ -259,11 +246,11 @@ private slots:
         w->List1->addItem(QStringLiteral("(0001) : 359888000001 - 17"));
         const QByteArray earlier("\"(0009)\",\"359888000009\",9\r\n");
         const QByteArray stale("\"(0007)\",\"359888000007\",7\r\n");
-        put(QStringLiteral("temp.onf"), earlier);
+        QVERIFY(put(QStringLiteral("temp.onf"), earlier));
 
         // The working file cannot be written: its stale content must not
         // become the objects file.
-        put(QStringLiteral("temp.tfo"), stale);
+        QVERIFY(put(QStringLiteral("temp.tfo"), stale));
         QFile::setPermissions(QStringLiteral("temp.tfo"), QFile::ReadOwner);
         {
             ScriptedBoxes boxes;

@@ -65,6 +65,29 @@ private slots:
         QCOMPARE(w->linkState, LinkState::WriteSent);
     }
 
+    // The lamps are clicked with the mouse: the red one connects, the green
+    // one disconnects. A press released outside the lamp, or another button,
+    // is no click.
+    void lampsAnswerTheMouse()
+    {
+        Pty pty;
+        WindowUnderTest w({pty.slavePath()});
+        w->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+        for (QWidget *lamp : {static_cast<QWidget *>(w->imgNotConnected), static_cast<QWidget *>(w->imgConnected)}) {
+            const bool open = w->MSComm1->PortOpen();
+            QVERIFY(lamp->isVisible());
+            const QPoint inside = lamp->rect().center();
+            QTest::mousePress(lamp, Qt::LeftButton, {}, inside);
+            QTest::mouseRelease(lamp, Qt::LeftButton, {}, QPoint(lamp->width() + 2, inside.y()));
+            QTest::mouseClick(lamp, Qt::RightButton, {}, inside);
+            QCOMPARE(w->MSComm1->PortOpen(), open);
+            QTest::mouseClick(lamp, Qt::LeftButton, {}, inside);
+            QCOMPARE(w->MSComm1->PortOpen(), !open);
+            QCOMPARE(w->connectedLampShown(), !open);
+        }
+    }
+
     void missingDeviceShowsOneBox()
     {
         WindowUnderTest w; // every COM maps to a device that does not exist
@@ -110,65 +133,69 @@ private slots:
         QCOMPARE(pty.read(1), QByteArray("?"));
     }
 
-    void readCommandsSendExactFrames()
+    // "Read" from each state of the window: (unit ready, "All" ticked, the
+    // selected row, the position field) -> the exact frame sent, the mode and
+    // link state after, the status lamp and caption. "Write" is enabled in
+    // every case; only a read of the whole table empties and disables the
+    // list and clears the tick.
+    void readSendsItsFrame_data()
     {
+        QTest::addColumn<bool>("ready");
+        QTest::addColumn<bool>("all");
+        QTest::addColumn<int>("selIndex");
+        QTest::addColumn<QString>("position");
+        QTest::addColumn<QByteArray>("frame");
+        QTest::addColumn<int>("opMode");
+        QTest::addColumn<int>("linkState");
+        QTest::addColumn<int>("lamp");
+        QTest::addColumn<QString>("caption");
+        const QString reading = QStringLiteral("Reading ");
+        QTest::newRow("no ready report: nothing") << false << true << 0 << "0005" << QByteArray() << int(OpMode::Idle)
+                                                  << int(LinkState::NoLink) << Lamp::Idle << "State";
+        QTest::newRow("whole table") << true << true << 0 << "0005" << QByteArray("\x5B\x72\x5D\x0D") << int(OpMode::ReadAll)
+                                     << int(LinkState::ReadSent) << Lamp::Reading << reading;
+        QTest::newRow("list position 5 is the unit's index 4") << true << false << 0 << "0005" << QByteArray("[r0004]\r")
+                                                               << int(OpMode::ReadOne) << int(LinkState::ReadSent)
+                                                               << Lamp::Reading << reading;
+        QTest::newRow("no tick, no selection: nothing, the link says sent")
+            << true << false << -1 << "0005" << QByteArray() << int(OpMode::Idle) << int(LinkState::ReadSent)
+            << Lamp::Reading << reading;
+        QTest::newRow("position no number: no frame, the state moves")
+            << true << false << 0 << "ab" << QByteArray() << int(OpMode::ReadOne) << int(LinkState::ReadSent)
+            << Lamp::Reading << reading;
+    }
+    void readSendsItsFrame()
+    {
+        QFETCH(bool, ready);
+        QFETCH(bool, all);
+        QFETCH(int, selIndex);
+        QFETCH(QString, position);
+        QFETCH(QByteArray, frame);
+        QFETCH(int, opMode);
+        QFETCH(int, linkState);
+        QFETCH(int, lamp);
+        QFETCH(QString, caption);
         Pty pty;
         WindowUnderTest w({pty.slavePath()});
         QVERIFY(connectWindow(*w));
+        w->List1->addItems({QStringLiteral("(0005) : 359888123456 - 17"), QStringLiteral("(0006) : 359888123457 - 18")});
         w->Command3->setEnabled(false);
-
-        // Without a ready report nothing is sent; only "Write" is enabled.
-        w->Check1->setChecked(true);
+        w->Label2->setText(QStringLiteral("State"));
+        w->linkState = ready ? LinkState::Ready : LinkState::NoLink;
+        w->Check1->setChecked(all);
+        w->selIndex = qint16(selIndex);
+        w->Text1->setText(position);
         w->Command2_Click();
+        QCOMPARE((frame.isEmpty() ? QByteArray() : pty.read(int(frame.size()))) + pty.drain(), frame);
+        QCOMPARE(w->opMode, opMode);
+        QCOMPARE(w->linkState, linkState);
+        QCOMPARE(w->statusLampShown(), lamp);
+        QCOMPARE(w->Label2->text(), caption);
         QVERIFY(w->Command3->isEnabled());
-        QVERIFY(pty.drain().isEmpty());
-        QCOMPARE(w->linkState, LinkState::NoLink);
-        QCOMPARE(w->statusLampShown(), Lamp::Idle);
-        QVERIFY(w->Check1->isChecked());
-
-        // The whole table.
-        w->List1->addItems({QStringLiteral("(0001) : 359888123456 - 17"), QStringLiteral("(0002) : 359888123457 - 18")});
-        w->linkState = LinkState::Ready;
-        w->Command2_Click();
-        QCOMPARE(pty.read(4), QByteArray("\x5B\x72\x5D\x0D"));
-        QCOMPARE(w->List1->count(), 0);
-        QVERIFY(!w->List1->isEnabled());
-        QCOMPARE(w->opMode, OpMode::ReadAll);
-        QCOMPARE(w->linkState, LinkState::ReadSent);
-        QCOMPARE(w->statusLampShown(), Lamp::Reading);
-        QCOMPARE(w->Label2->text(), QStringLiteral("Reading "));
-        QVERIFY(!w->Check1->isChecked());
-
-        // One position: list position 5 is the unit's index 4.
-        w->List1->setEnabled(true);
-        w->List1->addItems({QStringLiteral("(0005) : 359888123456 - 17")});
-        w->linkState = LinkState::Ready;
-        w->selIndex = 0;
-        w->Text1->setText(QStringLiteral("0005"));
-        w->Command2_Click();
-        QCOMPARE(pty.read(8), QByteArray("[r0004]\r"));
-        QCOMPARE(w->opMode, OpMode::ReadOne);
-        QCOMPARE(w->linkState, LinkState::ReadSent);
-        QCOMPARE(w->List1->count(), 1);
-
-        // No tick, no selection: nothing sent, the mode stays, the link says "sent".
-        w->linkState = LinkState::Ready;
-        w->opMode = OpMode::Idle;
-        w->selIndex = -1;
-        w->Command2_Click();
-        QVERIFY(pty.drain().isEmpty());
-        QCOMPARE(w->opMode, OpMode::Idle);
-        QCOMPARE(w->linkState, LinkState::ReadSent);
-        QCOMPARE(w->statusLampShown(), Lamp::Reading);
-        QCOMPARE(w->Label2->text(), QStringLiteral("Reading "));
-
-        // A position that is no number builds no frame; the state still moves.
-        w->linkState = LinkState::Ready;
-        w->selIndex = 0;
-        w->Text1->setText(QStringLiteral("ab"));
-        w->Command2_Click();
-        QVERIFY(pty.drain().isEmpty());
-        QCOMPARE(w->opMode, OpMode::ReadOne);
+        const bool readAll = opMode == OpMode::ReadAll;
+        QCOMPARE(w->List1->count(), readAll ? 0 : 2);
+        QCOMPARE(w->List1->isEnabled(), !readAll);
+        QCOMPARE(w->Check1->isChecked(), all && !readAll);
     }
 
     void eraseAllAsksTwice()

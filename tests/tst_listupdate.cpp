@@ -55,12 +55,6 @@ Box duplicate(const char *what, int position)
             vbOKOnly, QStringLiteral("!!! %1 - ERROR !!!").arg(QLatin1String(what)), vbOK};
 }
 
-QByteArray workFile()
-{
-    QFile f(QStringLiteral("temp.tfo"));
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
-
 QByteArray recordsOfList(const frmM7_1 &w)
 {
     return files::recordsOf(rowsOf(w));
@@ -157,25 +151,24 @@ private slots:
         const QString row359 = QStringLiteral("(%1) : 359%2 - %3");
         QCOMPARE(row359.arg(w->Text1->text(), w->Text2->text(), w->Text3->text()), committed);
         QCOMPARE(row359.arg(w->Text1->text(), w->selGsm).arg(w->selObject), committed);
-        QCOMPARE(workFile(), recordsOfList(*w));
+        QCOMPARE(contents(QStringLiteral("temp.tfo")), recordsOfList(*w));
     }
 
     void commitsANewEntryAndKeepsTheFile()
     {
         WindowUnderTest w;
         select(*w, 4);
-        QFile f(QStringLiteral("temp.tfo"));
         w->Text3->setText(QStringLiteral("5"));
         w->cmdUpadateList_Click();
         QCOMPARE(w->List1->item(4)->text(), QStringLiteral("(0005) : 359888000005 - 5"));
         QCOMPARE(w->selObject, qint16(5));
-        const QByteArray after = workFile();
+        const QByteArray after = contents(QStringLiteral("temp.tfo"));
         QCOMPARE(after, recordsOfList(*w));
         QVERIFY(after.endsWith("\"(0005)\",\"359888000005\",5\r\n"));
 
         // A read-only working file: the box after the commit, the list has
         // the row, the file is as it was.
-        QVERIFY(f.setPermissions(QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
+        QVERIFY(QFile::setPermissions(QStringLiteral("temp.tfo"), QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
         w->Text3->setText(QStringLiteral("6"));
         {
             ScriptedBoxes boxes;
@@ -183,7 +176,7 @@ private slots:
             w->cmdUpadateList_Click();
         }
         QCOMPARE(w->List1->item(4)->text(), QStringLiteral("(0005) : 359888000005 - 6"));
-        QCOMPARE(workFile(), after);
+        QCOMPARE(contents(QStringLiteral("temp.tfo")), after);
     }
 
     void writeSendsTheCommittedEntry()
@@ -211,7 +204,7 @@ private slots:
         QVERIFY(!w->Command3->isEnabled());
         QVERIFY(!w->Check1->isChecked());
         QCOMPARE(w->List1->item(11)->text(), QStringLiteral("(0012) : 359888123456 - 17"));
-        QCOMPARE(workFile(), recordsOfList(*w));
+        QCOMPARE(contents(QStringLiteral("temp.tfo")), recordsOfList(*w));
 
         // A second Write waits for the unit's ready report.
         w->Command3_Click();
@@ -258,7 +251,7 @@ private slots:
         const int lamp = w->statusLampShown();
         w->Command3_Click();
         QCOMPARE(w->List1->item(0)->text(), QStringLiteral("(0001) : 359888000001 - 12"));
-        QCOMPARE(workFile(), recordsOfList(*w));
+        QCOMPARE(contents(QStringLiteral("temp.tfo")), recordsOfList(*w));
         QVERIFY(pty.drain().isEmpty());
         QVERIFY(w->Check1->isChecked());
         QVERIFY(w->Command3->isEnabled());

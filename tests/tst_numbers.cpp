@@ -51,41 +51,55 @@ private slots:
             QCOMPARE(*v, value);
     }
 
+    // Half-way values round to the even integer; a failure (out of range:
+    // 32767.5 rounds to 32768; no number) leaves the target alone.
+    void readsInt16WithBankersRounding_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("read");
+        QTest::addColumn<int>("value");
+        QTest::newRow("2.5 down") << "2.5" << true << 2;
+        QTest::newRow("3.5 up") << "3.5" << true << 4;
+        QTest::newRow("-2.5 up") << "-2.5" << true << -2;
+        QTest::newRow("largest") << "32767" << true << 32767;
+        QTest::newRow("smallest") << "-32768" << true << -32768;
+        QTest::newRow("-32768.5 to the even -32768") << "-32768.5" << true << -32768;
+        QTest::newRow("32767.5 to 32768") << "32767.5" << false << 7;
+        QTest::newRow("out of range") << "40000" << false << 7;
+        QTest::newRow("no number") << "12a4" << false << 7;
+        QTest::newRow("empty") << "" << false << 7;
+    }
     void readsInt16WithBankersRounding()
     {
-        qint16 t = 99;
-        QVERIFY(readInt16(QStringLiteral("2.5"), t));
-        QCOMPARE(t, qint16(2));
-        QVERIFY(readInt16(QStringLiteral("3.5"), t));
-        QCOMPARE(t, qint16(4));
-        QVERIFY(readInt16(QStringLiteral("-2.5"), t));
-        QCOMPARE(t, qint16(-2));
-        QVERIFY(readInt16(QStringLiteral("32767"), t));
-        QCOMPARE(t, qint16(32767));
-        QVERIFY(readInt16(QStringLiteral("-32768"), t));
-        QCOMPARE(t, qint16(-32768));
-        // -32768.5 rounds to the even -32768, 32767.5 to 32768, which fails.
-        QVERIFY(readInt16(QStringLiteral("-32768.5"), t));
-        QCOMPARE(t, qint16(-32768));
-        t = 7;
-        QVERIFY(!readInt16(QStringLiteral("32767.5"), t));
-        QVERIFY(!readInt16(QStringLiteral("40000"), t));
-        QVERIFY(!readInt16(QStringLiteral("12a4"), t));
-        QVERIFY(!readInt16(QString(), t));
-        QCOMPARE(t, qint16(7)); // failures leave the target alone
+        QFETCH(QString, text);
+        QFETCH(bool, read);
+        QFETCH(int, value);
+        qint16 t = 7;
+        QCOMPARE(readInt16(text, t), read);
+        QCOMPARE(t, qint16(value));
     }
 
+    // A number, or a text that reads as one, through "0000"; another text as
+    // it is.
+    void formatsThroughPattern_data()
+    {
+        QTest::addColumn<QVariant>("in");
+        QTest::addColumn<QString>("out");
+        QTest::newRow("17") << QVariant(17.0) << "0017";
+        QTest::newRow("7999") << QVariant(7999.0) << "7999";
+        QTest::newRow("five digits") << QVariant(12345.0) << "12345";
+        QTest::newRow("zero") << QVariant(0.0) << "0000";
+        QTest::newRow("negative") << QVariant(-5.0) << "-0005";
+        QTest::newRow("half rounds up") << QVariant(2.5) << "0003";
+        QTest::newRow("text of a number") << QVariant(QStringLiteral("17")) << "0017";
+        QTest::newRow("other text") << QVariant(QStringLiteral("abc")) << "abc";
+        QTest::newRow("empty text") << QVariant(QString()) << "";
+    }
     void formatsThroughPattern()
     {
-        QCOMPARE(format0000(17.0), QStringLiteral("0017"));
-        QCOMPARE(format0000(7999.0), QStringLiteral("7999"));
-        QCOMPARE(format0000(12345.0), QStringLiteral("12345"));
-        QCOMPARE(format0000(0.0), QStringLiteral("0000"));
-        QCOMPARE(format0000(-5.0), QStringLiteral("-0005"));
-        QCOMPARE(format0000(2.5), QStringLiteral("0003"));
-        QCOMPARE(format0000(QStringLiteral("17")), QStringLiteral("0017"));
-        QCOMPARE(format0000(QStringLiteral("abc")), QStringLiteral("abc"));
-        QCOMPARE(format0000(QString()), QString());
+        QFETCH(QVariant, in);
+        QFETCH(QString, out);
+        QCOMPARE(in.typeId() == QMetaType::Double ? format0000(in.toDouble()) : format0000(in.toString()), out);
     }
 };
 

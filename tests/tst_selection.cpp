@@ -101,18 +101,6 @@ private slots:
         QCOMPARE(w->Text3->text(), QStringLiteral("-5"));
         w->Text3->setText(QStringLiteral("2.5"));
         QCOMPARE(w->Text3->text(), QStringLiteral("2"));
-        // A pasted text longer than the field goes in cut to the room left,
-        // and the rule runs on it as on typing.
-        QGuiApplication::clipboard()->setText(QStringLiteral("12345"));
-        w->Text3->selectAll();
-        QTest::keyClick(w->Text3, Qt::Key_V, Qt::ControlModifier);
-        QCOMPARE(w->Text3->text(), QStringLiteral("1234"));
-        QGuiApplication::clipboard()->setText(QStringLiteral("777"));
-        w->Text3->setText(QStringLiteral("12"));
-        QTest::keyClick(w->Text3, Qt::Key_V, Qt::ControlModifier);
-        QCOMPARE(w->Text3->text(), QStringLiteral("1277"));
-        QTest::keyClick(w->Text3, Qt::Key_5); // full: a typed key is refused
-        QCOMPARE(w->Text3->text(), QStringLiteral("1277"));
         // Leaving an empty field gives "0".
         w->Text3->blockSignals(true);
         w->Text3->setText(QString());
@@ -120,6 +108,54 @@ private slots:
         w->Text2->setFocus();
         QCOMPARE(w->Text3->text(), QStringLiteral("0"));
         QCOMPARE(boxes.shown().size(), 1);
+    }
+
+    // What the typing limit (4 and 9 characters) keeps of a key or a paste
+    // at the cursor (-1: over the whole text): a pasted text goes in cut to
+    // the room left, a key into a full field is refused, wherever the cursor.
+    void typingLimit_data()
+    {
+        QTest::addColumn<bool>("gsmField");
+        QTest::addColumn<QString>("before");
+        QTest::addColumn<int>("cursor");
+        QTest::addColumn<QString>("pasted"); // else typed
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("after");
+        QTest::newRow("paste over all") << false << "17" << -1 << "12345" << "" << "1234";
+        QTest::newRow("paste at the end") << false << "12" << 2 << "777" << "" << "1277";
+        QTest::newRow("paste in the middle") << false << "12" << 1 << "777" << "" << "1772";
+        QTest::newRow("full, key at the end") << false << "1277" << 4 << "" << "5" << "1277";
+        QTest::newRow("full, key in the middle") << false << "1234" << 2 << "" << "5" << "1234";
+        QTest::newRow("GSM full, key in the middle") << true << "888123456" << 3 << "" << "7" << "888123456";
+        QTest::newRow("GSM, paste in the middle") << true << "8881234" << 3 << "5678" << "" << "888561234";
+    }
+    void typingLimit()
+    {
+        QFETCH(bool, gsmField);
+        QFETCH(QString, before);
+        QFETCH(int, cursor);
+        QFETCH(QString, pasted);
+        QFETCH(QString, typed);
+        QFETCH(QString, after);
+        WindowUnderTest w;
+        w->show();
+        QVERIFY(QTest::qWaitForWindowActive(w.get()));
+        w->Frame2->setEnabled(true);
+        w->selIndex = 0;
+        TextBox *field = gsmField ? w->Text2 : w->Text3;
+        field->setFocus();
+        field->setText(before);
+        if (cursor < 0)
+            field->selectAll();
+        else
+            field->setCursorPosition(cursor);
+        if (pasted.isEmpty()) {
+            QTest::keyClicks(field, typed);
+        } else {
+            QGuiApplication::clipboard()->setText(pasted);
+            QTest::keyClick(field, Qt::Key_V, Qt::ControlModifier);
+        }
+        QCOMPARE(field->text(), after);
     }
 
     void gsmFieldRule()

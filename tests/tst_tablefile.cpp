@@ -27,22 +27,43 @@ QStringList read(const QByteArray &bytes, Format format)
 class TableFileTest : public QObject {
     Q_OBJECT
 private slots:
-    void namesAndGsmNumbers()
+    // The format a file name says, by its last suffix in any case.
+    void formatFromName_data()
     {
-        QVERIFY(files::formatFromName(QStringLiteral("/tmp/TEMP.TFO")) == Format::Onf);
-        QVERIFY(files::formatFromName(QStringLiteral("a.csv/backup.onf")) == Format::Onf);
-        QVERIFY(files::formatFromName(QStringLiteral("a.onf/unit 3.Csv")) == Format::Csv);
-        QVERIFY(!files::formatFromName(QStringLiteral("table.csv.bak")));
-        QVERIFY(!files::formatFromName(QStringLiteral("csv")));
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<int>("format"); // -1: none
+        QTest::newRow("working file") << "/tmp/TEMP.TFO" << int(Format::Onf);
+        QTest::newRow("objects file in a csv folder") << "a.csv/backup.onf" << int(Format::Onf);
+        QTest::newRow("mixed case") << "a.onf/unit 3.Csv" << int(Format::Csv);
+        QTest::newRow("another last suffix") << "table.csv.bak" << -1;
+        QTest::newRow("no suffix") << "csv" << -1;
+    }
+    void formatFromName()
+    {
+        QFETCH(QString, name);
+        QFETCH(int, format);
+        QCOMPARE(int(files::formatFromName(name).value_or(Format(-1))), format);
+    }
 
-        const char *const cases[][2] = { // "": not a GSM number
+    // GSM numbers as people write them, to the nine digits the unit holds.
+    void normaliseGsm_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("gsm"); // empty: not a GSM number
+        const char *const cases[][2] = {
             {"888123456", "888123456"}, {"0888 123 457", "888123457"}, {"359888123458", "888123458"},
             {"+359 888 123 459", "888123459"}, {"00359-888-123-450", "888123450"}, {"012345678", "012345678"},
             {"(359) 888.123\u00a0451", "888123451"}, {" ", "*********"}, {"359*********", "*********"},
             {"88812345", ""}, {"1888123456", ""}, {"358888123456", ""}, {"+888123456", ""}, {"+0888123456", ""},
             {"3.59888E+11", ""}, {"8881*3456", ""}, {"８８８１２３４５６", ""}};
         for (const auto &c : cases)
-            QCOMPARE(table::normaliseGsm(QString::fromUtf8(c[0])).value_or(QString()), QString::fromUtf8(c[1]));
+            QTest::newRow(c[0]) << QString::fromUtf8(c[0]) << QString::fromUtf8(c[1]);
+    }
+    void normaliseGsm()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, gsm);
+        QCOMPARE(table::normaliseGsm(text).value_or(QString()), gsm);
     }
 
     void parse_data()
@@ -100,6 +121,8 @@ private slots:
             << QStringList{"3: the header line lacks the column object"};
         QTest::newRow("no header") << int(Format::Csv) << QByteArray("1,888123456,17\n")
                                    << QStringList{"1: the header line lacks the columns position, gsm and object"};
+        QTest::newRow("separators tied: the first one counts") << int(Format::Csv) << QByteArray("position,gsm;object\n")
+                                                              << QStringList{"1: the header line lacks the columns gsm and object"};
         QTest::newRow("a column twice: the first one counts")
             << int(Format::Csv) << QByteArray("gsm,position,object,GSM\n888123456,1,17,877000111\n")
             << QStringList{"1: column gsm stands twice in the header line", "1 888123456 17 @2"};

@@ -106,10 +106,7 @@ private slots:
     void designValuesAndLeftoverFiles()
     {
         // A working file from an earlier run is gone after start, silently.
-        QFile old(QStringLiteral("temp.tfo"));
-        QVERIFY(old.open(QIODevice::WriteOnly));
-        old.write("\"(0001)\",\"359888123456\",17\r\n");
-        old.close();
+        QVERIFY(put(QStringLiteral("temp.tfo"), "\"(0001)\",\"359888123456\",17\r\n"));
         ScriptedBoxes boxes;
         WindowDesign design;
         design.commPort = 3;

@@ -93,6 +93,20 @@ void Pty::hangUp()
     m_master = -1;
 }
 
+// ---------------------------------------------------------------- files
+
+bool put(const QString &name, const QByteArray &bytes)
+{
+    QFile f(name);
+    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size() && f.flush();
+}
+
+QByteArray contents(const QString &name)
+{
+    QFile f(name);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArrayLiteral("<missing>");
+}
+
 // ---------------------------------------------------------------- event loop
 
 namespace {

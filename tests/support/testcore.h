@@ -61,6 +61,13 @@ private:
     QString m_slave;
 };
 
+// The file helpers of a test in its scratch directory. put() writes `bytes`
+// as the whole file `name` (false when it cannot); contents() reads a whole
+// file, and "<missing>" for a file that cannot be read, so that a missing
+// file never equals an empty one.
+bool put(const QString &name, const QByteArray &bytes);
+QByteArray contents(const QString &name);
+
 // Runs the event loop until pred() holds or timeoutMs passed; returns pred().
 // Between events it looks at pred() every 2 ms, so that a condition another
 // thread brings about is seen too.

@@ -4,15 +4,19 @@
 //                             the unit), with a table read and a row selected
 //   m7shot --plan OUT.png     the plan dialog of "Program unit from file" with
 //                             a sample unit and file
-//   m7shot [--sample|--plan] --compare REF.png
+//   m7shot --busy OUT.png     the busy window of an erase
+//   m7shot --icon SIZE OUT.png  the unit icon at SIZE pixels (no font in it)
+//   m7shot [--sample|--plan|--busy|--icon SIZE] --compare REF.png
 //                             fails when the picture no longer looks like REF
 //                             (the pictures in docs/ are kept current so)
 // Runs headless with QT_QPA_PLATFORM=offscreen; QT_SCALE_FACTOR=2 gives a
 // picture at twice the size. It works in a scratch directory so that a
 // working file of the current directory is left alone.
 
+#include "app/artwork.h"
 #include "app/controls.h"
 #include "app/frmM7_1.h"
+#include "app/frmSplash.h"
 #include "app/plandialog.h"
 #include "m7pty.h"
 #include "table/plan.h"
@@ -25,6 +29,7 @@
 #include <QFileInfo>
 #include <QImage>
 #include <QPixmap>
+#include <QPointer>
 #include <QTemporaryDir>
 #include <cstdio>
 #include <cstdlib>
@@ -107,12 +112,19 @@ int main(int argc, char *argv[])
     const QStringList args = QApplication::arguments().mid(1);
     const bool sample = args.contains(QStringLiteral("--sample"));
     const bool plan = args.contains(QStringLiteral("--plan"));
+    const bool busy = args.contains(QStringLiteral("--busy"));
     const bool compare = args.contains(QStringLiteral("--compare"));
     QStringList files = args;
-    for (const char *option : {"--sample", "--plan", "--compare"})
+    for (const char *option : {"--sample", "--plan", "--busy", "--compare"})
         files.removeAll(QLatin1String(option));
-    if (files.size() != 1 || (sample && plan)) {
-        std::fprintf(stderr, "usage: m7shot [--sample|--plan] [--compare] PNG\n");
+    int iconSize = 0;
+    if (const qsizetype i = files.indexOf(QStringLiteral("--icon")); i >= 0 && i + 1 < files.size()) {
+        iconSize = files[i + 1].toInt();
+        files.remove(i, 2);
+    }
+    if (files.size() != 1 || int(sample) + int(plan) + int(busy) + int(iconSize > 0) > 1
+        || files.first().startsWith(QLatin1Char('-'))) {
+        std::fprintf(stderr, "usage: m7shot [--sample|--plan|--busy|--icon SIZE] [--compare] PNG\n");
         return 2;
     }
     const QString out = QFileInfo(files.first()).absoluteFilePath();
@@ -132,10 +144,15 @@ int main(int argc, char *argv[])
 
     app::frmM7_1 window([&](int n) { return n == 1 ? device : QString(); });
     std::unique_ptr<app::PlanDialog> planDialog;
+    QPointer<app::frmSplash> busyWindow;
     if (plan) {
         planDialog = std::make_unique<app::PlanDialog>(samplePlan());
         planDialog->show();
-    } else {
+    } else if (busy) {
+        busyWindow = new app::frmSplash; // deletes itself on close
+        busyWindow->Label1->setText(QStringLiteral(" DELETE POSITION : (1234)"));
+        busyWindow->show();
+    } else if (iconSize == 0) {
         window.show();
     }
     if (sample) {
@@ -146,7 +163,10 @@ int main(int argc, char *argv[])
         }
     }
     QApplication::processEvents();
-    const QPixmap shot = plan ? planDialog->grab() : window.grab();
+    const QPixmap shot = plan ? planDialog->grab()
+                         : busy ? busyWindow->grab()
+                         : iconSize > 0 ? app::unitIconPixmap(iconSize)
+                                        : window.grab();
     if (compare) {
         const QImage want(out);
         const QImage got = shot.toImage().convertToFormat(want.format());
