@@ -443,6 +443,32 @@ private slots:
         QVERIFY2(file.err.contains(QStringLiteral("/dev/full: No space left on device")), qPrintable(describe(file)));
         QVERIFY(QFileInfo(QStringLiteral("/dev/full")).exists() && !QFileInfo(QStringLiteral("/dev/full")).isFile());
     }
+    // On a terminal a write shows its progress line through every stage,
+    // the read-back included.
+    void progressOnATerminal()
+    {
+        m7sim::Unit unit(unitOf(300));
+        QVERIFY(unit.start());
+        table::Table wanted = tableOf(unit.table());
+        for (int i = 0; i < 3; ++i)
+            wanted[i] = table::Entry{QStringLiteral("66600000%1").arg(i), qint16(6000 + i)};
+        QVERIFY(put(QStringLiteral("wanted.csv"), files::csvOf(wanted)));
+        Pty terminal;
+        QVERIFY(terminal.isOpen());
+        QByteArray shown;
+        QProcess p;
+        p.setStandardErrorFile(terminal.slavePath());
+        p.start(QStringLiteral(M7CTL), {QStringLiteral("-p"), unit.slavePath(), QStringLiteral("write"), QStringLiteral("wanted.csv")});
+        QVERIFY(waitFor([&] {
+            shown += terminal.read(1, 5);
+            return p.state() == QProcess::NotRunning;
+        }, 60000));
+        shown += terminal.drain();
+        QCOMPARE(p.exitCode(), 0);
+        for (const char *stage : {"\r\033[Kreading  ", "\r\033[Kwriting  ", "\r\033[Kverifying "})
+            QVERIFY2(shown.contains(stage), shown.constData());
+        QVERIFY2(shown.contains("verifying   300/300 ["), shown.constData());
+    }
 };
 
 QTEST_GUILESS_MAIN(M7ctlTest)
