@@ -6,6 +6,8 @@
 #include <QEventLoop>
 #include <QTimer>
 
+#include <algorithm>
+
 namespace unit {
 
 namespace {
@@ -231,8 +233,12 @@ Outcome Engine::ask(const QString &frame, Answer kind, QStringList &answer, cons
         // Given up on: the unit may still be answering.
         m_unsettled = true;
         if (got == Got::Void || !answer.isEmpty()) {
+            // The rest of that answer may have come already, its closing
+            // status among it.
             m_voided = true;
-            m_statusSinceVoid = false;
+            m_statusSinceVoid = std::any_of(m_lines.cbegin(), m_lines.cend(), [](const QString &line) {
+                return comm::classifyReply(line.size()) == comm::Reply::Status;
+            });
         }
     }
     return got == Got::Void ? Outcome::Garbled : Outcome::Silent;
