@@ -99,6 +99,14 @@ bool ReplyReader::next(QString &line)
     return false;
 }
 
+bool ReplyReader::midLine() const
+{
+    for (qsizetype i = m_from; i < m_buffer.size(); ++i)
+        if (m_buffer[i] != QLatin1Char('\r') && m_buffer[i] != QLatin1Char('\n'))
+            return true;
+    return false;
+}
+
 void ReplyReader::clear()
 {
     m_buffer.clear();

@@ -81,6 +81,9 @@ public:
     bool next(QString &line);
     // The text not yet cut into lines.
     QString pending() const { return m_buffer.mid(m_from); }
+    // Whether that text is more than the line ends left behind a line: a
+    // line may be on its way.
+    bool midLine() const;
     void clear();
 
 private:

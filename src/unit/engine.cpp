@@ -168,7 +168,7 @@ void Engine::pullWaiting()
 Outcome Engine::quietLine(int quietMs, bool abortable)
 {
     pullWaiting();
-    if (m_unsettled || !m_lines.isEmpty() || !m_reader.pending().isEmpty()) {
+    if (m_unsettled || !m_lines.isEmpty() || m_reader.midLine()) {
         QElapsedTimer talking;
         talking.start();
         for (;;) {
