@@ -469,6 +469,28 @@ private slots:
             QVERIFY2(shown.contains(stage), shown.constData());
         QVERIFY2(shown.contains("verifying   300/300 ["), shown.constData());
     }
+    // write --prune asks once on a terminal before it blanks used entries
+    // the file does not list: "n" writes nothing, "y" goes on.
+    void pruneAsksOnATerminal()
+    {
+        m7sim::Unit unit(unitOf(30));
+        QVERIFY(unit.start());
+        unit.setSlot(10, {"888000011", 11});
+        const table::Table before = tableOf(unit.table());
+        QVERIFY(put(QStringLiteral("part.onf"), files::onfOf(before.mid(0, 10))));
+        for (const char *answer : {"n\n", "y\n"}) {
+            Pty terminal;
+            QProcess p;
+            p.setStandardInputFile(terminal.slavePath());
+            p.start(QStringLiteral(M7CTL), {QStringLiteral("-p"), unit.slavePath(), QStringLiteral("write"), QStringLiteral("part.onf"), QStringLiteral("--prune")});
+            QByteArray err;
+            QVERIFY(waitFor([&] { return (err += p.readAllStandardError()).contains("does not list? [y/N] "); }, 30000));
+            QVERIFY(terminal.write(answer));
+            QVERIFY(waitFor([&] { return p.state() == QProcess::NotRunning; }, 60000));
+            QCOMPARE(p.exitCode(), answer[0] == 'y' ? 0 : 2);
+            QCOMPARE(tableOf(unit.table()), answer[0] == 'y' ? before.mid(0, 10) + table::Table(20) : before);
+        }
+    }
 };
 
 QTEST_GUILESS_MAIN(M7ctlTest)
