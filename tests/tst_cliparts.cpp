@@ -5,7 +5,11 @@
 #include "cli/terminal.h"
 #include "cli/tool.h"
 
+#include <QElapsedTimer>
 #include <QTest>
+
+#include <cstdio>
+#include <cstdlib>
 
 class CliPartsTest : public QObject {
     Q_OBJECT
@@ -15,6 +19,39 @@ private slots:
         QCOMPARE(cli::ProgressLine::format(QStringLiteral("writing"), 30, 120, 2.0),
                  QStringLiteral("writing     30/120 [#####...............]    15.0/s  0:06 left"));
         QCOMPARE(cli::ProgressLine::format(QStringLiteral("reading"), 7, 0, 0.5), QStringLiteral("reading      7    14.0/s"));
+    }
+
+    // On a terminal: "\r", a cleared line and the text, at most ten times a
+    // second but at once for a new stage and for the last step; cleared away
+    // at the end. Disabled (no terminal, -q): nothing at all.
+    void progressLineDraws()
+    {
+        for (const bool enabled : {true, false}) {
+            char *buffer = nullptr;
+            size_t size = 0;
+            std::FILE *out = open_memstream(&buffer, &size);
+            QElapsedTimer t;
+            t.start();
+            {
+                cli::ProgressLine line(enabled, out);
+                for (int i = 1; i <= 200; ++i)
+                    line.update(QStringLiteral("writing"), i, 200);
+                line.update(QStringLiteral("checking"), 1, 200);
+            }
+            const qint64 ms = t.elapsed(); // a busy machine may take long enough for more lines
+            std::fclose(out);
+            const QList<QByteArray> drawn = QByteArray(buffer, qsizetype(size)).split('\r');
+            std::free(buffer);
+            if (!enabled) {
+                QCOMPARE(drawn, QList<QByteArray>{QByteArray()});
+                continue;
+            }
+            QVERIFY2(drawn.size() >= 5 && drawn.size() <= 5 + ms / 100, qPrintable(QString::number(drawn.size())));
+            QVERIFY(drawn[1].startsWith("\033[Kwriting      1/200"));
+            QVERIFY(drawn[drawn.size() - 3].startsWith("\033[Kwriting    200/200"));
+            QVERIFY(drawn[drawn.size() - 2].startsWith("\033[Kchecking     1/200"));
+            QCOMPARE(drawn.last(), QByteArray("\033[K"));
+        }
     }
 
     // A header and the ports in aligned columns, "-" for what is unknown.

@@ -5,7 +5,7 @@
 //   m7shot --plan OUT.png     the plan dialog of "Program unit from file" with
 //                             a sample unit and file
 //   m7shot --busy OUT.png     the busy window of an erase
-//   m7shot --icon SIZE OUT.png  the unit icon at SIZE pixels (no font in it)
+//   m7shot --icon SIZE OUT.png  the window icon at SIZE pixels (no font in it)
 //   m7shot [--sample|--plan|--busy|--icon SIZE] --compare REF.png
 //                             fails when the picture no longer looks like REF
 //                             (the pictures in docs/ are kept current so)
@@ -165,7 +165,7 @@ int main(int argc, char *argv[])
     QApplication::processEvents();
     const QPixmap shot = plan ? planDialog->grab()
                          : busy ? busyWindow->grab()
-                         : iconSize > 0 ? app::unitIconPixmap(iconSize)
+                         : iconSize > 0 ? app::windowIcon().pixmap(iconSize)
                                         : window.grab();
     if (compare) {
         const QImage want(out);
