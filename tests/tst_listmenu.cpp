@@ -134,15 +134,16 @@ private slots:
     }
 
     // Find takes a GSM number in any form m7ctl takes, or an object number,
-    // from the menu or by Ctrl+F, and selects the row as a click does: the
-    // unit is asked for that position. Anything else is said in one box.
+    // from the menu or by Ctrl+F anywhere in the window, and selects the row
+    // as a click does: the unit is asked for that position; F3 looks again.
+    // Anything else is said in one box.
     void findSelectsAndReadsTheRow_data()
     {
         QTest::addColumn<QString>("text");
         QTest::addColumn<bool>("shortcut");
         QTest::addColumn<Boxes>("boxes"); // none: row 35 is found
         QTest::newRow("GSM number as people write it") << "+359 888 123 456" << false << Boxes();
-        QTest::newRow("object number, Ctrl+F") << "4321" << true << Boxes();
+        QTest::newRow("object number, Ctrl+F in the GSM field") << "4321" << true << Boxes();
         QTest::newRow("GSM number nobody has")
             << "0877000000" << false << Boxes{box("No entry of the list has the GSM number 359877000000", vbOKOnly)};
         QTest::newRow("object number nobody has")
@@ -165,8 +166,8 @@ private slots:
         if (shortcut) {
             b.w->activateWindow();
             QVERIFY(QTest::qWaitForWindowActive(b.w.get()));
-            b.w->List1->setFocus();
-            QTest::keyClick(b.w->List1, Qt::Key_F, Qt::ControlModifier);
+            b.w->Text2->setFocus();
+            QTest::keyClick(b.w->Text2, Qt::Key_F, Qt::ControlModifier);
         } else {
             b.choose(b.w->listMenu->findAction);
         }
@@ -180,6 +181,15 @@ private slots:
         }
         QTest::qWait(50);
         QCOMPARE(b.unit.framesReceived().mid(frames), found ? QByteArrayList{"[r0035]\r"} : QByteArrayList());
+        if (found) {
+            // F3 looks for the same number again, from the next row on.
+            script.expect(box("Only this entry of the list has it.", vbOKOnly));
+            b.w->activateWindow();
+            QVERIFY(QTest::qWaitForWindowActive(b.w.get()));
+            QTest::keyClick(b.w->List1, Qt::Key_F3);
+            QVERIFY(script.allShown());
+            QCOMPARE(b.w->selIndex, 35);
+        }
     }
 
     // Export writes the list in m7ctl's formats: the objects file is byte for

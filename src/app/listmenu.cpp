@@ -88,6 +88,12 @@ ListMenu::ListMenu(frmM7_1 *window) : QObject(window), m_w(window)
     compareAction = m_menu->addAction(tr("&Compare with file…"), this, &ListMenu::compareWithFile);
     programAction = m_menu->addAction(tr("&Program unit from file…"), this, &ListMenu::programFromFile);
     connect(m_menu, &QMenu::aboutToShow, this, &ListMenu::updateActions);
+    // The shortcuts follow the list: an empty list has nothing to find.
+    QAbstractItemModel *rows = m_w->List1->model();
+    for (auto signal : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved})
+        connect(rows, signal, this, &ListMenu::updateActions);
+    connect(rows, &QAbstractItemModel::modelReset, this, &ListMenu::updateActions);
+    updateActions();
 
     // Both the right button and the Menu key ask for the menu this way; the
     // list itself lets the right button neither highlight nor click a row.
@@ -104,7 +110,7 @@ void ListMenu::popup(const QPoint &pos)
 void ListMenu::updateActions()
 {
     findAction->setEnabled(m_w->List1->count() > 0);
-    findNextAction->setEnabled(m_w->List1->count() > 0 && !m_lastFind.isEmpty());
+    findNextAction->setEnabled(m_w->List1->count() > 0);
     exportAction->setEnabled(m_w->List1->count() > 0);
     // The unit is checked when a job starts, which says why it cannot run.
     compareAction->setEnabled(!m_jobRunning);
