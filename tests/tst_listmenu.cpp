@@ -10,7 +10,9 @@
 #include "windowbench.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QListWidget>
+#include <QTreeWidget>
 #include <QScrollBar>
 #include <QFile>
 #include <QMenu>
@@ -390,6 +392,24 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(&d));
         QVERIFY(d.height() < 600);
         QVERIFY(d.lines()->verticalScrollBar()->isVisible());
+    }
+
+    // The plan's list of changes takes the focus with Tab and scrolls with
+    // PageDown.
+    void planScrollsWithTheKeyboard()
+    {
+        PlanView view;
+        view.goText = QStringLiteral("Program");
+        for (int p = 1; p <= 100; ++p)
+            view.changes.append({QStringLiteral("(%1) unit").arg(p), QStringLiteral("(%1) file").arg(p)});
+        PlanDialog d(view);
+        d.show();
+        QVERIFY(QTest::qWaitForWindowActive(&d));
+        for (int i = 0; i < 5 && QApplication::focusWidget() != d.changes(); ++i)
+            QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : &d, Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), d.changes());
+        QTest::keyClick(d.changes(), Qt::Key_PageDown);
+        QVERIFY(d.changes()->verticalScrollBar()->value() > 0);
     }
 
     // A run stopped by Cancel or a pulled cable says how far it got, in one

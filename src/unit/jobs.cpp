@@ -189,6 +189,10 @@ QStringList failureLines(const JobResult &r, const Engine &engine, const QString
         lines << outcomeText(r.outcome, engine, where) << runSummary(r.run);
         break;
     case Stage::Verifying:
+        if (r.outcome == Outcome::Interrupted && r.run.done == r.run.total) {
+            lines << tr("all %1 writes were done; only the read-back that checks them was cancelled").arg(r.run.total);
+            break;
+        }
         lines << runSummary(r.run)
               << tr("the read-back that checks them did not finish: %1").arg(outcomeText(r.outcome, engine, where));
         break;
