@@ -248,6 +248,19 @@ void Label::setText(const QString &text)
     if (text == m_text)
         return;
     m_text = text;
+    fitLater();
+}
+
+void Label::setMark(const QString &mark)
+{
+    if (mark == m_mark)
+        return;
+    m_mark = mark;
+    fitLater();
+}
+
+void Label::fitLater()
+{
     update();
     // Measuring the text is the costly part: a status line that gains a dot
     // every twenty rows is measured once per turn of the event loop, not on
@@ -276,7 +289,7 @@ void Label::setGrowth(int maxWidth)
 QSize Label::sizeHint() const
 {
     const QFontMetrics fm(font());
-    return QSize(fm.horizontalAdvance(m_text) + 2, fm.height());
+    return QSize(fm.horizontalAdvance(m_text + m_mark) + 2, fm.height());
 }
 
 void Label::fit()
@@ -298,7 +311,14 @@ void Label::paintEvent(QPaintEvent *)
     const QString shown = fm.horizontalAdvance(m_text) > width()
         ? fm.elidedText(m_text, Qt::ElideRight, width())
         : m_text;
-    p.drawText(rect(), int(m_align) | Qt::TextSingleLine, shown);
+    QRect r = rect();
+    p.drawText(r, int(m_align) | Qt::TextSingleLine, shown, &r);
+    if (!m_mark.isEmpty()) {
+        const int left = r.right() + 1;
+        p.setPen(isEnabled() ? QColor(192, 0, 0) : palette().color(QPalette::Disabled, QPalette::WindowText));
+        p.drawText(QRect(left, 0, width() - left, height()), Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine,
+                   fm.elidedText(m_mark, Qt::ElideRight, width() - left));
+    }
 }
 
 // ---------------------------------------------------------------- TermBox

@@ -121,6 +121,10 @@ public:
     explicit Label(const QString &text, QWidget *parent = nullptr);
     QString text() const { return m_text; }
     void setText(const QString &text);
+    // A remark drawn in red after the text, whoever sets the text: the list
+    // caption's mark of a list that may not show the unit's table.
+    QString mark() const { return m_mark; }
+    void setMark(const QString &mark);
     void setAlignment(Qt::Alignment a);
     // Let the label grow to the right up to maxWidth pixels.
     void setGrowth(int maxWidth);
@@ -131,7 +135,9 @@ protected:
 
 private:
     void fit();
+    void fitLater();
     QString m_text;
+    QString m_mark;
     Qt::Alignment m_align = Qt::AlignLeft | Qt::AlignTop;
     int m_designWidth = -1;
     int m_maxWidth = 0;

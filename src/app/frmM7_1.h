@@ -9,6 +9,7 @@
 
 #include <QPointer>
 #include <QString>
+#include <QStringList>
 #include <QWidget>
 #include <array>
 #include <functional>
@@ -155,6 +156,33 @@ public:
     void Command3_Click();
     void Timer1_Timer();
 
+    // A whole-table job of the list menu and the port (link/jobport.cpp).
+    // From releasePortForJob() until the job has given the port back and
+    // the list has been read again, the window takes no clicks: its port is
+    // the job's. The list is marked stale while it may not show what the
+    // unit holds (a job changed the unit and it was not read back); the
+    // window reads the table again as soon as the unit reports ready.
+    enum class JobEnd {
+        UnitReady,  // the job heard the unit report ready last
+        UnitSilent, // the unit did not answer as it should: wait for it
+        PortGone,   // the connection was lost: stay disconnected
+    };
+    // Disconnects as a click on the green lamp does and makes the window
+    // inert; false (the window as before) when the port does not close.
+    bool releasePortForJob();
+    // Connects again as a click on the red lamp does, lets the unit's
+    // greeting pass, and reads the table when the job may have changed the
+    // unit (readTable) or the list is stale. The window takes clicks again
+    // once the list is read back, or at once when no read runs.
+    void reclaimPortAfterJob(bool readTable, JobEnd end = JobEnd::UnitReady);
+    bool listStale() const { return m_listStale; }
+    void setListStale(bool stale);
+    bool jobOwnsWindow() const { return m_jobOwnsWindow; }
+    // The edit fields hold a change that is not in the list.
+    bool editPending() const;
+    // The number of positions of the unit as a job read them; -1 unknown.
+    int knownTableSize = -1;
+
     // Files (files/).
     bool WriteTMPfile();
     void cmdOFNsave_Click();
@@ -195,6 +223,21 @@ private:
     void onEraseEnd();
 
     void SplashUnload();
+
+    // The list read again after a job (jobport.cpp).
+    void setInert(bool inert);
+    void waitForGreeting();
+    void readTableAgain();
+    void scheduleReadAgain();
+    void afterStatusReply(bool endedReadAll);
+    void endReadAgain(bool complete);
+    bool listComplete() const;
+    bool m_jobOwnsWindow = false;
+    bool m_listStale = false;
+    bool m_readingAgain = false;
+    int m_readAgainTries = 0;
+    QStringList m_rowsBefore;
+    QTimer *m_readAgainTimer = nullptr;
 
     QPointer<frmSplash> m_splash;
     bool m_receiving = false; // ProcessReceived is running for a receive event

@@ -11,6 +11,7 @@
 #include "table/rows.h"
 
 #include <QAction>
+#include <QDate>
 #include <QMenu>
 
 namespace app {
@@ -72,15 +73,27 @@ ListMenu::ListMenu(frmM7_1 *window) : QObject(window), m_w(window)
 {
     m_menu = new QMenu(m_w->List1);
     m_menu->setObjectName(QStringLiteral("listMenu"));
-    findAction = m_menu->addAction(tr("Find…"), this, &ListMenu::find);
+    findAction = m_menu->addAction(tr("&Find…"), this, &ListMenu::find);
     findAction->setShortcut(QKeySequence::Find);
-    findAction->setShortcutContext(Qt::WidgetShortcut);
-    m_w->List1->addAction(findAction); // the shortcut works while the list has the focus
-    exportAction = m_menu->addAction(tr("Export list…"), this, &ListMenu::exportList);
+    findNextAction = m_menu->addAction(tr("Find &Next"), this, &ListMenu::findNext);
+    findNextAction->setShortcut(QKeySequence::FindNext);
+    // The shortcuts work wherever the focus is in the window, the edit
+    // fields included.
+    for (QAction *a : {findAction, findNextAction}) {
+        a->setShortcutContext(Qt::WindowShortcut);
+        m_w->addAction(a);
+    }
+    exportAction = m_menu->addAction(tr("&Export list…"), this, &ListMenu::exportList);
     m_menu->addSeparator();
-    compareAction = m_menu->addAction(tr("Compare with file…"), this, &ListMenu::compareWithFile);
-    programAction = m_menu->addAction(tr("Program unit from file…"), this, &ListMenu::programFromFile);
+    compareAction = m_menu->addAction(tr("&Compare with file…"), this, &ListMenu::compareWithFile);
+    programAction = m_menu->addAction(tr("&Program unit from file…"), this, &ListMenu::programFromFile);
     connect(m_menu, &QMenu::aboutToShow, this, &ListMenu::updateActions);
+    // The shortcuts follow the list: an empty list has nothing to find.
+    QAbstractItemModel *rows = m_w->List1->model();
+    for (auto signal : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved})
+        connect(rows, signal, this, &ListMenu::updateActions);
+    connect(rows, &QAbstractItemModel::modelReset, this, &ListMenu::updateActions);
+    updateActions();
 
     // Both the right button and the Menu key ask for the menu this way; the
     // list itself lets the right button neither highlight nor click a row.
@@ -90,43 +103,78 @@ ListMenu::ListMenu(frmM7_1 *window) : QObject(window), m_w(window)
 
 void ListMenu::popup(const QPoint &pos)
 {
-    if (!m_jobRunning)
+    if (!m_jobRunning && !m_w->jobOwnsWindow())
         m_menu->popup(m_w->List1->viewport()->mapToGlobal(pos));
 }
 
 void ListMenu::updateActions()
 {
+    findAction->setEnabled(m_w->List1->count() > 0);
+    findNextAction->setEnabled(m_w->List1->count() > 0);
     exportAction->setEnabled(m_w->List1->count() > 0);
-    const bool jobs = jobsAllowed();
-    compareAction->setEnabled(jobs);
-    programAction->setEnabled(jobs);
+    // The unit is checked when a job starts, which says why it cannot run.
+    compareAction->setEnabled(!m_jobRunning);
+    programAction->setEnabled(!m_jobRunning);
 }
 
-bool ListMenu::jobsAllowed() const
+QString ListMenu::whyNoJob() const
 {
-    return !m_jobRunning && m_w->MSComm1->PortOpen() && m_w->linkState == LinkState::Ready;
+    if (m_jobRunning)
+        return tr("A job of this list is running already.");
+    const int port = m_w->MSComm1->CommPort();
+    if (!m_w->MSComm1->PortOpen())
+        return tr("COM %1 is not connected: click the red lamp at the top left to connect to the unit, "
+                  "then choose this again.").arg(port);
+    if (m_w->opMode != OpMode::Idle)
+        return tr("The unit on COM %1 is busy with a read or write of this window (\"%2\"); choose this again "
+                  "once it reads \"Ready...\".").arg(port).arg(m_w->Label2->text().trimmed());
+    return QString();
 }
 
 // Selects the row found exactly as a click on it would (with the port open
 // and the unit ready, that reads the position from the unit).
 void ListMenu::find()
 {
-    const std::optional<QString> text = AskText(tr("GSM number or object number:"), tr("Find"));
+    if (m_w->List1->count() == 0 || m_w->jobOwnsWindow())
+        return;
+    const std::optional<QString> text = AskText(tr("GSM number or object number:"), tr("Find"), m_lastFind);
     if (!text || text->trimmed().isEmpty())
         return;
     const std::optional<FindQuery> query = findQueryOf(*text);
     if (!query) {
         MsgBox(tr("\"%1\" is neither a GSM number nor an object number from 1 to %2").arg(text->trimmed()).arg(table::kLastObject),
-               vbExclamation, appTitle());
+               vbExclamation, m_w->windowTitle());
         return;
     }
-    const int k = findRow(rowsOf(*m_w->List1), *query, m_w->List1->currentRow());
+    m_lastFind = text->trimmed();
+    findFrom(*query);
+}
+
+void ListMenu::findNext()
+{
+    if (m_lastFind.isEmpty()) {
+        find();
+        return;
+    }
+    if (const std::optional<FindQuery> query = findQueryOf(m_lastFind); query && !m_w->jobOwnsWindow() &&
+                                                                        m_w->List1->count() > 0)
+        findFrom(*query);
+}
+
+void ListMenu::findFrom(const FindQuery &query)
+{
+    const int current = m_w->List1->currentRow();
+    const int k = findRow(rowsOf(*m_w->List1), query, current);
     if (k < 0) {
-        MsgBox(query->gsm.isEmpty() ? tr("No entry of the list has the object number %1").arg(query->object)
-                                    : tr("No entry of the list has the GSM number 359%1").arg(query->gsm),
-               vbOKOnly, appTitle());
+        MsgBox(query.gsm.isEmpty() ? tr("No entry of the list has the object number %1").arg(query.object)
+                                   : tr("No entry of the list has the GSM number 359%1").arg(query.gsm),
+               vbOKOnly, m_w->windowTitle());
         return;
     }
+    if (current >= 0 && k <= current)
+        MsgBox(k == current ? tr("Only this entry of the list has it.")
+                            : tr("Not found below; found again from the top of the list."),
+               vbOKOnly, m_w->windowTitle());
     m_w->List1->setCurrentRow(k);
     m_w->List1->scrollToItem(m_w->List1->item(k));
     m_w->List1_Click();
@@ -136,21 +184,36 @@ void ListMenu::find()
 // records (the same bytes as "Save Objects-File") or a spreadsheet table.
 void ListMenu::exportList()
 {
-    const QString path = AskFileName(FileUse::Save, tr("Export list"),
-                                     tr("Objects file (*.onf);;Spreadsheet table (*.csv)"));
-    if (path.isEmpty())
+    if (m_w->List1->count() == 0 || m_w->jobOwnsWindow())
         return;
-    const std::optional<files::Format> format = files::formatFromName(path);
-    if (!format) {
-        MsgBox(files::unknownFormatText(path), vbExclamation, appTitle());
+    if (m_w->listStale() &&
+        MsgBox(tr("The list may not show what the unit holds: the unit was written to and its table was not "
+                  "read back since. Connect and read the table (\"Read All\", \"Read\") for a true copy.\r"
+                  "Export the list as it is?"),
+               vbYesNo + vbExclamation, m_w->windowTitle()) != vbYes)
         return;
-    }
     const QStringList rows = rowsOf(*m_w->List1);
-    const QByteArray bytes =
-        *format == files::Format::Onf ? files::recordsOf(rows) : files::csvOf(tableOfRows(rows));
-    QString error;
-    if (!files::replaceWhole(path, bytes, error))
-        MsgBox(QStringLiteral("%1: %2").arg(path, error), vbExclamation, appTitle());
+    const QString suggested = tr("unit table %1.onf").arg(QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd")));
+    // A name without a format or a file that cannot be written: the dialog
+    // comes back for another name.
+    for (;;) {
+        const QString path = AskFileName(FileUse::Save, tr("Export list"),
+                                         tr("Objects file (*.onf);;Spreadsheet table (*.csv)"), suggested);
+        if (path.isEmpty())
+            return;
+        const std::optional<files::Format> format = files::formatFromName(path);
+        if (!format) {
+            MsgBox(files::unknownFormatText(path), vbExclamation, m_w->windowTitle());
+            continue;
+        }
+        const QByteArray bytes =
+            *format == files::Format::Onf ? files::recordsOf(rows) : files::csvOf(tableOfRows(rows));
+        QString error;
+        if (files::replaceWhole(path, bytes, error))
+            return;
+        MsgBox(tr("%1 cannot be written: %2\rChoose another name or folder.").arg(path, error), vbExclamation,
+               m_w->windowTitle());
+    }
 }
 
 void ListMenu::compareWithFile()
@@ -165,15 +228,29 @@ void ListMenu::programFromFile()
 
 void ListMenu::runJob(bool program)
 {
-    if (!jobsAllowed())
-        return;
     const TableJob::Kind kind = program ? TableJob::Kind::Program : TableJob::Kind::Compare;
+    if (const QString why = whyNoJob(); !why.isEmpty()) {
+        MsgBox(why, vbExclamation, m_w->windowTitle());
+        return;
+    }
+    // The window gives the port to the job: the edit fields are emptied and
+    // the list may be read again.
+    if (m_w->editPending() &&
+        MsgBox(tr("The edit fields hold a change of position %1 that is not in the list nor written to the "
+                  "unit (\"Write\" does that); the job empties the fields and it is lost.\rGo on without it?")
+                   .arg(m_w->selIndex + 1),
+               vbYesNo + vbQuestion, m_w->windowTitle()) != vbYes)
+        return;
     const QString path = AskFileName(FileUse::Open, TableJob::titleOf(kind),
                                      tr("Table files (*.onf *.tfo *.csv);;All files (*)"));
-    // The unit may have gone quiet or the port been lost while the file
-    // was being chosen.
-    if (path.isEmpty() || !jobsAllowed())
+    if (path.isEmpty())
         return;
+    // The port may have been lost, or a read started, while the file was
+    // being chosen; the unit itself is checked by the job.
+    if (const QString why = whyNoJob(); !why.isEmpty()) {
+        MsgBox(why, vbExclamation, m_w->windowTitle());
+        return;
+    }
     m_jobRunning = true;
     TableJob(*m_w, kind, path).run();
     m_jobRunning = false;

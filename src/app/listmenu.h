@@ -44,15 +44,18 @@ public:
     explicit ListMenu(frmM7_1 *window);
 
     QMenu *menu() const { return m_menu; }
-    QAction *findAction = nullptr;    // also Ctrl+F in the list
+    QAction *findAction = nullptr;    // also Ctrl+F anywhere in the window
+    QAction *findNextAction = nullptr; // F3: the last query again, from the next row
     QAction *exportAction = nullptr;
-    QAction *compareAction = nullptr; // only while the port is open and the unit ready
+    QAction *compareAction = nullptr; // checks the port when chosen
     QAction *programAction = nullptr; // likewise
 
-    // Whether the unit may be given to a whole-table job now.
-    bool jobsAllowed() const;
+    // Why the port cannot be given to a whole-table job now (a text for
+    // the user), or an empty text when it can.
+    QString whyNoJob() const;
 
     void find();
+    void findNext();
     void exportList();
     void compareWithFile();
     void programFromFile();
@@ -61,10 +64,12 @@ private:
     void popup(const QPoint &pos);
     void updateActions();
     void runJob(bool program);
+    void findFrom(const FindQuery &query);
 
     frmM7_1 *m_w;
     QMenu *m_menu = nullptr;
     bool m_jobRunning = false;
+    QString m_lastFind; // the text of the last Find, for Find Next and the next Find
 };
 
 } // namespace app

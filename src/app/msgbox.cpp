@@ -30,7 +30,13 @@ int MsgBox(const QString &text, int style, const QString &title)
     if (responder())
         return responder()(text, style, title);
 
-    QMessageBox box(QApplication::activeWindow());
+    // A box that follows a dialog just closed stands in front of the main
+    // window, not in the middle of the screen.
+    QWidget *parent = QApplication::activeWindow();
+    for (QWidget *w : QApplication::topLevelWidgets())
+        if (!parent && w->objectName() == QLatin1String("frmM7_1"))
+            parent = w;
+    QMessageBox box(parent);
     box.setWindowTitle(title);
     // A lone CR is this program's line break; Qt wants LF.
     QString shown = text;

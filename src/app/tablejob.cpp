@@ -29,29 +29,49 @@ constexpr int kProgressAfterMs = 400;
 // after the frame in flight.
 class JobProgress {
 public:
-    JobProgress(QWidget *window, unit::Engine &engine, const QString &label, int total)
-        : m_dialog(new QProgressDialog(label, TableJob::tr("Cancel"), 0, total, window))
+    // expected: the count to show while the engine does not know the total
+    // (a read: the size of the table as the window's list knows it).
+    JobProgress(QWidget *window, unit::Engine &engine, const QString &label, int expected)
+        : m_dialog(new QProgressDialog(label, TableJob::tr("Cancel"), 0, qMax(expected, 0), window)),
+          m_label(label), m_expected(expected)
     {
         m_dialog->setObjectName(QStringLiteral("jobProgress"));
-        m_dialog->setWindowTitle(appTitle());
+        m_dialog->setWindowTitle(window->windowTitle());
         m_dialog->setWindowModality(Qt::WindowModal);
         m_dialog->setMinimumDuration(kProgressAfterMs);
         m_dialog->setAutoClose(false);
         m_dialog->setAutoReset(false);
         QObject::connect(m_dialog, &QProgressDialog::canceled, &engine, &unit::Engine::interrupt);
         m_dialog->setValue(0);
+        m_clock.start();
     }
     ~JobProgress() { delete m_dialog; }
     JobProgress(const JobProgress &) = delete;
     JobProgress &operator=(const JobProgress &) = delete;
-    void update(int done)
+    // "127 of 500, about 40 s left"
+    void update(int done, int total)
     {
-        if (done <= m_dialog->maximum())
-            m_dialog->setValue(done);
+        if (total <= 0)
+            total = m_expected;
+        if (total <= 0 || done > total)
+            return;
+        if (m_dialog->maximum() != total)
+            m_dialog->setMaximum(total);
+        QString text = TableJob::tr("%1 of %2").arg(done).arg(total);
+        if (done > 0 && done < total && m_clock.elapsed() > 2000) {
+            const qint64 left = m_clock.elapsed() * (total - done) / done / 1000;
+            text += left < 60 ? TableJob::tr(", about %1 s left").arg(qMax<qint64>(left, 1))
+                              : TableJob::tr(", about %1 min left").arg((left + 30) / 60);
+        }
+        m_dialog->setLabelText(m_label + QLatin1Char('\n') + text);
+        m_dialog->setValue(done);
     }
 
 private:
     QProgressDialog *m_dialog;
+    QString m_label;
+    int m_expected;
+    QElapsedTimer m_clock;
 };
 } // namespace
 
@@ -71,7 +91,7 @@ void TableJob::run()
 {
     const unit::LoadedFile loaded = unit::loadTableFile(m_path, std::nullopt);
     if (!loaded.error.isEmpty()) {
-        MsgBox(loaded.error, vbExclamation, appTitle());
+        MsgBox(loaded.error, vbExclamation, m_w.windowTitle());
         return;
     }
     // What is wrong with the file alone is known without the unit.
@@ -83,18 +103,18 @@ void TableJob::run()
         return;
     const After after = work(loaded.file.entries);
     m_engine->close();
-    if (after != After::StayDisconnected)
-        giveBack(after == After::Ready);
+    m_w.reclaimPortAfterJob(m_unitChanged, after == After::Ready              ? frmM7_1::JobEnd::UnitReady
+                                           : after == After::Connect          ? frmM7_1::JobEnd::UnitSilent
+                                                                              : frmM7_1::JobEnd::PortGone);
 }
 
-// Every problem with its line, in line order, in one box; nothing is written.
+// The count, then every problem with its line, in line order; nothing is written.
 void TableJob::showProblems(const QList<table::Problem> &problems)
 {
     QStringList lines;
     for (const table::Problem &p : problems)
         lines << unit::problemLine(m_name, p);
-    lines << unit::problemsSummary(int(problems.size()), m_name);
-    MsgBox(lines.join(QLatin1Char('\r')), vbExclamation, appTitle());
+    ShowProblems(unit::problemsSummary(int(problems.size()), m_name), lines);
 }
 
 // The window lets go of the port as a click on its green lamp does; then
@@ -104,12 +124,12 @@ bool TableJob::takePort()
     const QString device = m_w.MSComm1->deviceName();
     const int portNumber = m_w.MSComm1->CommPort();
     m_port = QStringLiteral("COM %1 (%2)").arg(portNumber).arg(device);
-    m_w.imgConnected_Click(); // a port that does not close is told by the window
-    if (m_w.MSComm1->PortOpen())
+    if (!m_w.releasePortForJob())
         return false;
     m_engine = std::make_unique<unit::Engine>(device, portNumber);
     if (!m_engine->open()) {
-        MsgBox(m_engine->error(), vbExclamation, appTitle());
+        MsgBox(m_engine->error(), vbExclamation, m_w.windowTitle());
+        m_w.reclaimPortAfterJob(false, frmM7_1::JobEnd::UnitSilent);
         return false;
     }
     return true;
@@ -124,9 +144,11 @@ TableJob::After TableJob::work(const QList<table::FileEntry> &entries)
         if (!progress || stage != shown) {
             progress.reset();
             shown = stage;
-            progress = std::make_unique<JobProgress>(&m_w, *m_engine, stageLabel(stage), total);
+            const int expected = m_w.knownTableSize > 0 ? m_w.knownTableSize : m_w.List1->count();
+            progress = std::make_unique<JobProgress>(&m_w, *m_engine, stageLabel(stage),
+                                                     stage == unit::Stage::Writing ? total : expected);
         }
-        progress->update(done);
+        progress->update(done, total);
     };
     onProgress(unit::Stage::Reading, 0, 0);
     const QString heading = tr("%1 against the unit on %2").arg(m_name, m_port);
@@ -134,6 +156,7 @@ TableJob::After TableJob::work(const QList<table::FileEntry> &entries)
     if (m_kind == Kind::Compare) {
         const unit::JobResult r = unit::compareJob(*m_engine, entries, onProgress);
         progress.reset();
+        noteTableSize(r);
         if (r.failed())
             return failed(r);
         PlanView view;
@@ -146,18 +169,21 @@ TableJob::After TableJob::work(const QList<table::FileEntry> &entries)
         return After::Ready;
     }
 
-    const auto approve = [&](const unit::WritePlan &p) {
-        PlanView view = planViewOf(titleOf(m_kind), heading, p.plan, p.changes, tr("Program"));
-        const QString unlisted = unit::unlistedText(p);
-        if (!unlisted.isEmpty())
-            view.summary += QLatin1Char('\n') + unlisted;
+    const auto approve = [&](unit::WritePlan &p) {
+        PlanView view = programPlanView(titleOf(m_kind), heading, p, entries);
         progress.reset();
-        return AskPlan(view) &&
-               MsgBox(tr("Send %1 writes to the unit on %2?").arg(p.plan.writes.size()).arg(m_port),
-                      vbYesNo + vbQuestion, appTitle()) == vbYes;
+        const bool go = AskPlan(view);
+        if (view.prune)
+            p = unit::writePlanOf(p.unit, entries, true);
+        m_unitChanged = go && !p.plan.writes.isEmpty() &&
+                        MsgBox(tr("Send %1 writes to the unit on %2?").arg(p.plan.writes.size()).arg(m_port),
+                               vbYesNo + vbQuestion, m_w.windowTitle()) == vbYes;
+        return m_unitChanged;
     };
-    const unit::JobResult r = unit::programJob(*m_engine, entries, unit::ProgramOptions{}, approve, onProgress);
+    const unit::JobResult r =
+        unit::programJob(*m_engine, entries, unit::ProgramOptions{}, std::function<bool(unit::WritePlan &)>(approve), onProgress);
     progress.reset();
+    noteTableSize(r);
     if (r.failed())
         return failed(r);
     if (!r.problems.isEmpty()) {
@@ -165,7 +191,8 @@ TableJob::After TableJob::work(const QList<table::FileEntry> &entries)
         return After::Ready;
     }
     if (r.plan && r.plan->plan.writes.isEmpty()) {
-        AskPlan(planViewOf(titleOf(m_kind), heading, r.plan->plan, r.plan->changes, QString()));
+        PlanView view = programPlanView(titleOf(m_kind), heading, *r.plan, entries);
+        AskPlan(view);
         return After::Ready;
     }
     if (!r.approved)
@@ -174,12 +201,22 @@ TableJob::After TableJob::work(const QList<table::FileEntry> &entries)
         QStringList lines;
         for (const table::Difference &d : r.differences)
             lines << unit::differenceLine(d);
-        lines << tr("the read-back differs from %1 at %2 position(s)").arg(m_name).arg(r.differences.size());
-        MsgBox(lines.join(QLatin1Char('\r')), vbExclamation, appTitle());
+        lines << tr("the read-back differs from %1 at %2 position(s)").arg(m_name).arg(r.differences.size())
+              << tr("The list now shows what the unit holds. Program the unit from %1 again to write these "
+                    "positions once more; if they differ again, the unit does not keep them.").arg(m_name);
+        MsgBox(lines.join(QLatin1Char('\r')), vbExclamation, m_w.windowTitle());
         return After::Ready;
     }
-    MsgBox(unit::runSummary(r.run) + tr("; verified"), vbOKOnly, appTitle());
+    MsgBox(unit::runSummary(r.run) + tr("; verified"), vbOKOnly, m_w.windowTitle());
     return After::Ready;
+}
+
+// The size of the unit's table, by which the window tells a whole read
+// from one cut short.
+void TableJob::noteTableSize(const unit::JobResult &r)
+{
+    if (r.stage != unit::Stage::Reading || !r.failed())
+        m_w.knownTableSize = int(r.unit.size());
 }
 
 QString TableJob::stageLabel(unit::Stage stage) const
@@ -201,52 +238,11 @@ TableJob::After TableJob::failed(const unit::JobResult &r)
 {
     const bool cancelled = r.outcome == unit::Outcome::Interrupted;
     if (!cancelled || r.stage != unit::Stage::Reading)
-        MsgBox(unit::failureLines(r, *m_engine).join(QLatin1Char('\r')), cancelled ? vbOKOnly : vbExclamation,
-               appTitle());
+        MsgBox(unit::failureLines(r, *m_engine, QStringLiteral("COM %1").arg(m_w.MSComm1->CommPort())).join(QLatin1Char('\r')), cancelled ? vbOKOnly : vbExclamation,
+               m_w.windowTitle());
     if (r.outcome == unit::Outcome::Lost)
         return After::StayDisconnected;
     return cancelled ? After::Ready : After::Connect;
-}
-
-// The window takes the port back as a click on its red lamp does, lets the
-// unit's greeting pass through its receive processing, and reads the whole
-// table, so that the list shows what the unit now holds.
-void TableJob::giveBack(bool unitReady)
-{
-    m_w.imgNotConnected_Click(); // a port that does not open is told by the window
-    if (!m_w.MSComm1->PortOpen())
-        return;
-    waitForGreeting();
-    if (!unitReady || !m_w.MSComm1->PortOpen())
-        return;
-    takeUnitAsReady();
-    m_w.Check1->setChecked(true);
-    m_w.Command2_Click();
-}
-
-// A unit may greet each opening of the port; a read sent before the
-// greeting is over would take its status line for the end of the table.
-// Returns once nothing has come for the quiet time.
-void TableJob::waitForGreeting()
-{
-    QEventLoop loop;
-    QTimer quiet;
-    quiet.setSingleShot(true);
-    QObject::connect(&quiet, &QTimer::timeout, &loop, &QEventLoop::quit);
-    QObject::connect(m_w.MSComm1, &comm::MSComm::OnComm, &quiet, [&quiet] { quiet.start(unit::kSettleQuietMs); });
-    QObject::connect(m_w.MSComm1, &comm::MSComm::Lost, &loop, &QEventLoop::quit);
-    QTimer::singleShot(unit::kLongestAnswerMs, &loop, &QEventLoop::quit);
-    quiet.start(unit::kSettleQuietMs);
-    loop.exec();
-}
-
-// The unit has just told the engine that it is ready, but on a connection
-// the window's receive processing never saw. This is the one place where
-// the window is told something it did not receive: the lamp, the status
-// line, opMode and linkState are set exactly as by a status reply.
-void TableJob::takeUnitAsReady()
-{
-    m_w.statusReplyHeardByJob();
 }
 
 } // namespace app

@@ -2,14 +2,14 @@
 // A whole-table job of the window: compare the unit with a table file, or
 // program the unit from one, with the checks, plan and words of m7ctl.
 //
-// The job takes the port over from the window for its run: the window
-// disconnects as a click on its green lamp does, m7ctl's protocol engine
-// opens the port and does the work, and at the end the window connects
-// again as a click on its red lamp does and reads the whole table, so that
-// the list shows what the unit now holds. The window's receive processing,
-// watchdog and operation state never see the job's traffic. A port lost
-// during the job, or one the engine cannot open, leaves the window
-// disconnected.
+// The job takes the port over from the window for its run
+// (releasePortForJob: the window disconnects and takes no clicks), m7ctl's
+// protocol engine opens the port and does the work, and at the end the
+// window gets the port back (reclaimPortAfterJob) and, when writes were
+// sent, reads the whole table again, so that the list shows what the unit
+// now holds. The window's receive processing, watchdog and operation state
+// never see the job's traffic. A port lost during the job leaves the window
+// disconnected, with the list marked stale when the unit was written to.
 
 #include "unit/jobs.h"
 #include "files/tablefile.h"
@@ -49,10 +49,8 @@ private:
     bool takePort();
     After work(const QList<table::FileEntry> &entries);
     QString stageLabel(unit::Stage stage) const;
+    void noteTableSize(const unit::JobResult &r);
     After failed(const unit::JobResult &result);
-    void giveBack(bool unitReady);
-    void waitForGreeting();
-    void takeUnitAsReady();
 
     frmM7_1 &m_w;
     Kind m_kind;
@@ -60,6 +58,7 @@ private:
     QString m_name; // the file's name, for the texts
     QString m_port; // "COM 1 (/dev/ttyUSB0)"
     std::unique_ptr<unit::Engine> m_engine;
+    bool m_unitChanged = false; // writes were sent: the list must be read again
 };
 
 } // namespace app

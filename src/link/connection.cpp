@@ -41,6 +41,7 @@ void frmM7_1::ConnectionToggle(bool clickedNotConnected)
         // Bytes of an earlier connection (a line cut off when the cable was
         // pulled) can never belong to a reply of this one.
         lineReader.clear();
+        m_readAgainTries = 0;
     }
     if (clickedNotConnected) {
         if (open)
@@ -118,6 +119,7 @@ void frmM7_1::MSComm1_OnComm()
 // port is closed already; the window shows it and says why.
 void frmM7_1::MSComm1_Lost(const QString &why)
 {
+    endReadAgain(false);
     ConnectedSequence(false);
     SelectComOption();
     showStatusLamp(Lamp::Idle);

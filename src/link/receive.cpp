@@ -102,6 +102,7 @@ void frmM7_1::statusReplyHeardByJob()
 // its reset and start-up notices.
 void frmM7_1::onStatusReply(const QString &line)
 {
+    const bool endedReadAll = opMode == OpMode::ReadAll;
     List1->setEnabled(true);
     Label2->setText(QStringLiteral("Ready..."));
     showStatusLamp(Lamp::Ready);
@@ -116,6 +117,7 @@ void frmM7_1::onStatusReply(const QString &line)
         showStatusLamp(Lamp::Idle);
         Label2->setText(QStringLiteral("Starting..."));
     }
+    afterStatusReply(endedReadAll);
 }
 
 void frmM7_1::onInfoLine(Label *label, const QString &line)

@@ -16,6 +16,7 @@ void frmM7_1::Timer1_Timer()
         Label2->setText(QStringLiteral("State"));
         opMode = OpMode::Idle;
         linkState = LinkState::NoLink;
+        endReadAgain(false);
     }
     infoTicks = qint16(infoTicks + 1);
     if (infoTicks >= 10) {

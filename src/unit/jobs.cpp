@@ -78,8 +78,20 @@ JobResult compareJob(Engine &engine, const QList<table::FileEntry> &entries, con
     return r;
 }
 
+WritePlan writePlanOf(const table::Table &unit, const QList<table::FileEntry> &entries, bool prune)
+{
+    WritePlan p;
+    p.unit = unit;
+    p.wanted = table::resultOf(unit, entries, prune);
+    p.plan = table::planWrites(unit, p.wanted);
+    p.changes = table::differences(unit, p.wanted);
+    p.unlisted = table::unlistedInUse(unit, entries);
+    p.prune = prune;
+    return p;
+}
+
 JobResult programJob(Engine &engine, const QList<table::FileEntry> &entries, const ProgramOptions &options,
-                     const std::function<bool(const WritePlan &)> &approve, const StageProgress &progress)
+                     const std::function<bool(WritePlan &)> &approve, const StageProgress &progress)
 {
     JobResult r;
     if (!readUnit(engine, r, progress))
@@ -89,17 +101,13 @@ JobResult programJob(Engine &engine, const QList<table::FileEntry> &entries, con
     if (!r.problems.isEmpty())
         return r;
 
-    WritePlan p;
-    p.wanted = table::resultOf(r.unit, entries, options.prune);
-    p.plan = table::planWrites(r.unit, p.wanted);
-    p.changes = table::differences(r.unit, p.wanted);
-    p.unlisted = table::unlistedInUse(r.unit, entries);
-    p.prune = options.prune;
+    WritePlan p = writePlanOf(r.unit, entries, options.prune);
     r.plan = p;
     if (p.plan.writes.isEmpty())
         return r; // nothing to change: nothing to write or read back
     r.approved = approve && approve(p);
-    if (!r.approved)
+    r.plan = p;
+    if (!r.approved || p.plan.writes.isEmpty())
         return r;
 
     r.stage = Stage::Writing;
@@ -181,6 +189,10 @@ QStringList failureLines(const JobResult &r, const Engine &engine, const QString
         lines << outcomeText(r.outcome, engine, where) << runSummary(r.run);
         break;
     case Stage::Verifying:
+        if (r.outcome == Outcome::Interrupted && r.run.done == r.run.total) {
+            lines << tr("all %1 writes were done; only the read-back that checks them was cancelled").arg(r.run.total);
+            break;
+        }
         lines << runSummary(r.run)
               << tr("the read-back that checks them did not finish: %1").arg(outcomeText(r.outcome, engine, where));
         break;

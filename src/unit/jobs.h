@@ -49,6 +49,7 @@ struct RunResult {
 
 // What a program job would do to the unit.
 struct WritePlan {
+    table::Table unit;                     // the unit's table as read
     table::Table wanted;                   // the table the unit is to hold
     table::Plan plan;
     QList<table::Difference> changes;      // positions that change
@@ -76,15 +77,21 @@ struct JobResult {
 // Reads the unit and lists where it differs from the file's entries.
 JobResult compareJob(Engine &engine, const QList<table::FileEntry> &entries, const StageProgress &progress = {});
 
+// The plan that makes the unit hold the file's entries; with prune, the
+// used positions that the file does not list are blanked too.
+WritePlan writePlanOf(const table::Table &unit, const QList<table::FileEntry> &entries, bool prune);
+
 struct ProgramOptions {
     bool prune = false;  // blank the positions the file does not list
     bool verify = true;  // read the table back at the end
 };
 // Reads the unit, checks the entries against it and plans the writes;
 // approve(plan) decides whether they are sent (it is not asked when
-// nothing is to change). Then writes, and reads the table back.
+// nothing is to change); it may put another plan of the same file in its
+// place (writePlanOf with the other prune). Then writes, and reads the
+// table back.
 JobResult programJob(Engine &engine, const QList<table::FileEntry> &entries, const ProgramOptions &options,
-                     const std::function<bool(const WritePlan &)> &approve, const StageProgress &progress = {});
+                     const std::function<bool(WritePlan &)> &approve, const StageProgress &progress = {});
 
 // Sends the writes in order, each confirmed before the next. Stops after
 // the frame in flight once the engine is interrupted, at a second silence,

@@ -1,12 +1,13 @@
-// m7shot: saves a PNG of the main window, or of the plan dialog.
+// m7shot: saves a PNG of the main window, or of one of its dialogs.
 //   m7shot OUT.png            the window as it looks right after start
 //   m7shot --sample OUT.png   connected (to a pseudo-terminal standing in for
 //                             the unit), with a table read and a row selected
 //   m7shot --plan OUT.png     the plan dialog of "Program unit from file" with
 //                             a sample unit and file
 //   m7shot --busy OUT.png     the busy window of an erase
+//   m7shot --problems OUT.png the list of a table file's problems
 //   m7shot --icon SIZE OUT.png  the window icon at SIZE pixels (no font in it)
-//   m7shot [--sample|--plan|--busy|--icon SIZE] --compare REF.png
+//   m7shot [--sample|--plan|--busy|--problems|--icon SIZE] --compare REF.png
 //                             fails when the picture no longer looks like REF
 //                             (the pictures in docs/ are kept current so)
 // Runs headless with QT_QPA_PLATFORM=offscreen; QT_SCALE_FACTOR=2 gives a
@@ -97,10 +98,23 @@ app::PlanView samplePlan()
         {10, table::Entry{QStringLiteral("884444000"), unit[9].object}, 11},
         {12, table::Entry{}, 13},
     };
-    const table::Table result = table::resultOf(unit, file, false);
-    return app::planViewOf(QStringLiteral("Program unit from file"),
-                           QStringLiteral("residents.csv against the unit on COM 1 (/dev/ttyUSB0)"),
-                           table::planWrites(unit, result), table::differences(unit, result), QStringLiteral("Program"));
+    return app::programPlanView(QStringLiteral("Program unit from file"),
+                                QStringLiteral("residents.csv against the unit on COM 1 (/dev/ttyUSB0)"),
+                                unit::writePlanOf(unit, file, false), file);
+}
+
+// The problems of a spreadsheet with 230 bad lines: the count, then the
+// first of them in the list.
+std::unique_ptr<app::ProblemsDialog> sampleProblems(QWidget *parent)
+{
+    QStringList lines;
+    for (int line = 2; line <= 231; ++line)
+        lines << (line % 3 == 0 ? QStringLiteral("residents.csv:%1: object number 8%2 is outside 1..7999")
+                                      .arg(line).arg(line, 3, 10, QLatin1Char('0'))
+                                : QStringLiteral("residents.csv:%1: GSM number \"88812%2\" is not nine digits")
+                                      .arg(line).arg(line, 3, 10, QLatin1Char('0')));
+    return std::make_unique<app::ProblemsDialog>(QStringLiteral("230 problem(s) in residents.csv; nothing was written"),
+                                                 lines, parent);
 }
 
 } // namespace
@@ -113,18 +127,19 @@ int main(int argc, char *argv[])
     const bool sample = args.contains(QStringLiteral("--sample"));
     const bool plan = args.contains(QStringLiteral("--plan"));
     const bool busy = args.contains(QStringLiteral("--busy"));
+    const bool problems = args.contains(QStringLiteral("--problems"));
     const bool compare = args.contains(QStringLiteral("--compare"));
     QStringList files = args;
-    for (const char *option : {"--sample", "--plan", "--busy", "--compare"})
+    for (const char *option : {"--sample", "--plan", "--busy", "--problems", "--compare"})
         files.removeAll(QLatin1String(option));
     int iconSize = 0;
     if (const qsizetype i = files.indexOf(QStringLiteral("--icon")); i >= 0 && i + 1 < files.size()) {
         iconSize = files[i + 1].toInt();
         files.remove(i, 2);
     }
-    if (files.size() != 1 || int(sample) + int(plan) + int(busy) + int(iconSize > 0) > 1
+    if (files.size() != 1 || int(sample) + int(plan) + int(busy) + int(problems) + int(iconSize > 0) > 1
         || files.first().startsWith(QLatin1Char('-'))) {
-        std::fprintf(stderr, "usage: m7shot [--sample|--plan|--busy|--icon SIZE] [--compare] PNG\n");
+        std::fprintf(stderr, "usage: m7shot [--sample|--plan|--busy|--problems|--icon SIZE] [--compare] PNG\n");
         return 2;
     }
     const QString out = QFileInfo(files.first()).absoluteFilePath();
@@ -144,10 +159,14 @@ int main(int argc, char *argv[])
 
     app::frmM7_1 window([&](int n) { return n == 1 ? device : QString(); });
     std::unique_ptr<app::PlanDialog> planDialog;
+    std::unique_ptr<app::ProblemsDialog> problemsDialog;
     QPointer<app::frmSplash> busyWindow;
     if (plan) {
         planDialog = std::make_unique<app::PlanDialog>(samplePlan());
         planDialog->show();
+    } else if (problems) {
+        problemsDialog = sampleProblems(nullptr);
+        problemsDialog->show();
     } else if (busy) {
         busyWindow = new app::frmSplash; // deletes itself on close
         busyWindow->Label1->setText(QStringLiteral(" DELETE POSITION : (1234)"));
@@ -164,6 +183,7 @@ int main(int argc, char *argv[])
     }
     QApplication::processEvents();
     const QPixmap shot = plan ? planDialog->grab()
+                         : problems ? problemsDialog->grab()
                          : busy ? busyWindow->grab()
                          : iconSize > 0 ? app::windowIcon().pixmap(iconSize)
                                         : window.grab();

@@ -153,6 +153,9 @@ public:
     QString slavePath() const { return m_slavePath; }
     bool slaveOpen() const { return m_slaveOpen; }
     const Options &options() const { return m_options; }
+    // The faults may be changed while the unit runs: they act from the
+    // next command on.
+    Options &options() { return m_options; }
 
     const Table &table() const { return m_table; }
     void setSlot(int index, const Slot &slot);
