@@ -445,13 +445,16 @@ private slots:
             wanted[i] = table::Entry{QStringLiteral("8666000%1").arg(i), qint16(6600 + i)};
         QVERIFY(put(QStringLiteral("wanted.onf"), files::onfOf(wanted)));
         int processed = 0;
+        QString progressText;
         connect(&b.unit, &m7sim::Unit::writeProcessed, this, [&] {
             if (++processed != 3 || unplug)
                 return;
             // The table read again after the run stops after 5 rows.
             b.unit.options().silenceAfterLines = 5;
-            if (auto *progress = b.w->findChild<QProgressDialog *>())
+            if (auto *progress = b.w->findChild<QProgressDialog *>()) {
+                progressText = progress->labelText();
                 progress->findChild<QPushButton *>()->click();
+            }
         });
         const unit::RunResult stopped{unplug ? unit::Outcome::Lost : unit::Outcome::Interrupted, 3, 10};
         ScriptedBoxes boxes;
@@ -465,6 +468,8 @@ private slots:
                 break;
             QCOMPARE(processed, 3);
             QCOMPARE(b.table().mid(0, 13), wanted.mid(0, 13));
+            if (!unplug)
+                QVERIFY2(progressText.endsWith(QLatin1String("\n2 of 10")), qPrintable(progressText));
             if (unplug) {
                 QVERIFY(!b.w->MSComm1->PortOpen() && !b.w->connectedLampShown());
             } else {

@@ -129,7 +129,7 @@ bool TableJob::takePort()
     m_engine = std::make_unique<unit::Engine>(device, portNumber);
     if (!m_engine->open()) {
         MsgBox(m_engine->error(), vbExclamation, m_w.windowTitle());
-        m_w.reclaimPortAfterJob(false, frmM7_1::JobEnd::UnitSilent);
+        m_w.reclaimPortAfterJob(false, frmM7_1::JobEnd::PortGone); // the window could not open it either
         return false;
     }
     return true;
