@@ -25,10 +25,10 @@ private slots:
                                                   {QStringLiteral("/dev/ttyS3"), 0, QString(), QString(), QString(),
                                                    QStringLiteral("812 (minicom)")}});
         QCOMPARE(lines, (QStringList{
-                            QStringLiteral("DEVICE        COM   DESCRIPTION      USB        SERIAL  HELD BY"),
-                            QStringLiteral("/dev/ttyUSB0  COM1  FT232R USB UART  0403:6001  A1B2    -"),
-                            QStringLiteral("/dev/ttyS3    -     -                -          -       812 (minicom)")}));
-        QCOMPARE(cli::portLines({}), QStringList{QStringLiteral("DEVICE  COM  DESCRIPTION  USB  SERIAL  HELD BY")});
+                            QStringLiteral("DEVICE        COM   DESCRIPTION      USB        SERIAL  HELD BY        LASTING NAME"),
+                            QStringLiteral("/dev/ttyUSB0  COM1  FT232R USB UART  0403:6001  A1B2    -              -"),
+                            QStringLiteral("/dev/ttyS3    -     -                -          -       812 (minicom)  -")}));
+        QCOMPARE(cli::portLines({}), QStringList{QStringLiteral("DEVICE  COM  DESCRIPTION  USB  SERIAL  HELD BY  LASTING NAME")});
     }
 
     // -p takes a device path (COM number 0), COMn in any case or n (1..4);
