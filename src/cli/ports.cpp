@@ -25,7 +25,7 @@ QHash<QString, QString> lastingNames(const QString &folder)
     const QDir dir(folder);
     for (const QFileInfo &link : dir.entryInfoList(QDir::System | QDir::Files | QDir::NoDotAndDotDot, QDir::Name)) {
         const QString device = link.canonicalFilePath();
-        if (!device.isEmpty() && !names.contains(device))
+        if (link.isSymLink() && !device.isEmpty() && !names.contains(device))
             names.insert(device, link.absoluteFilePath());
     }
     return names;
