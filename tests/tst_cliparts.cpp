@@ -49,6 +49,12 @@ private slots:
         QCOMPARE(cli::ProgressLine::format(QStringLiteral("writing"), 30, 120, 2.0),
                  QStringLiteral("writing     30/120 [#####...............]    15.0/s  0:06 left"));
         QCOMPARE(cli::ProgressLine::format(QStringLiteral("reading"), 7, 0, 0.5), QStringLiteral("reading      7    14.0/s"));
+        // Narrow terminals: the bar goes first, then the rate, then the rest is cut.
+        QCOMPARE(cli::ProgressLine::format(QStringLiteral("writing"), 30, 120, 2.0, 40),
+                 QStringLiteral("writing     30/120    15.0/s  0:06 left"));
+        QCOMPARE(cli::ProgressLine::format(QStringLiteral("writing"), 30, 120, 2.0, 30),
+                 QStringLiteral("writing     30/120  0:06 left"));
+        QCOMPARE(cli::ProgressLine::format(QStringLiteral("writing"), 30, 120, 2.0, 10), QStringLiteral("writing  "));
     }
 
     // A header and the ports in aligned columns, "-" for what is unknown.

@@ -219,15 +219,20 @@ private slots:
     // got; the same command then finishes the job.
     void stoppedRunsAreFinishedBySecondRun_data()
     {
-        QTest::addColumn<bool>("unplug");
+        QTest::addColumn<int>("signal"); // 0: the cable is pulled
+        QTest::addColumn<int>("count"); // how many signals, one right after the other
         QTest::addColumn<int>("status");
-        QTest::newRow("interrupted") << false << 130;
-        QTest::newRow("unplugged") << true << 3;
+        QTest::newRow("interrupted") << SIGINT << 1 << 130;
+        QTest::newRow("an SSH session dropped") << SIGHUP << 1 << 130;
+        QTest::newRow("interrupted twice") << SIGINT << 2 << 130;
+        QTest::newRow("unplugged") << 0 << 0 << 3;
     }
     void stoppedRunsAreFinishedBySecondRun()
     {
-        QFETCH(bool, unplug);
+        QFETCH(int, signal);
+        QFETCH(int, count);
         QFETCH(int, status);
+        const bool unplug = signal == 0;
         m7sim::Options o = unitOf(30, 5);
         o.writeDelayMs = 40;
         if (unplug)
@@ -245,7 +250,8 @@ private slots:
         const Run first = m7ctl({QStringLiteral("-p"), unit.slavePath(), QStringLiteral("write"), QStringLiteral("wanted.onf")},
                                 [&](QProcess &p) {
                                     if (!unplug && waitFor([&] { return processed >= 5; }))
-                                        ::kill(p.processId(), SIGINT);
+                                        for (int i = 0; i < count; ++i)
+                                            ::kill(p.processId(), signal);
                                 });
         RUN_OK(first, status);
         QVERIFY2(first.err.contains(QStringLiteral(" of 22 writes done")), qPrintable(first.err));
@@ -478,6 +484,26 @@ private slots:
         RUN_OK(run, status);
         QVERIFY2(run.out.contains(out) && (err == QLatin1String("<none>") ? run.err.isEmpty() : run.err.contains(err)),
                  qPrintable(describe(run)));
+    }
+
+    // On a terminal 40 columns wide: a progress line that fits, with the
+    // total of a read and the time left.
+    void progressFitsTheTerminal()
+    {
+        m7sim::Options o = unitOf(300);
+        o.paced = true; // the line's own rate: the read takes a while
+        m7sim::Unit unit(o);
+        QVERIFY(unit.start());
+        QProcess p;
+        p.start(QStringLiteral("script"), {QStringLiteral("-qec"),
+                                           QStringLiteral("stty cols 40; '%1' -p '%2' read -o t.onf").arg(QStringLiteral(M7CTL), unit.slavePath()),
+                                           QStringLiteral("/dev/null")});
+        QVERIFY(waitFor([&] { return p.state() == QProcess::NotRunning; }, 60000));
+        const QString out = QString::fromLocal8Bit(p.readAllStandardOutput());
+        QVERIFY2(out.contains(QStringLiteral("300/300")) && out.contains(QStringLiteral(" left")), qPrintable(out));
+        for (QString draw : out.split(QStringLiteral("\033[K")))
+            QVERIFY2(draw.remove(QLatin1Char('\r')).section(QLatin1Char('\n'), 0, 0).size() < 40, qPrintable(draw));
+        QCOMPARE(contents(QStringLiteral("t.onf")), files::onfOf(tableOf(unit.table())));
     }
 
     // The port list as a program run lists it (its lines: tst_cliparts).

@@ -253,6 +253,10 @@ bool Tool::openEngine()
         });
     }
     m_interrupts = std::make_unique<Interrupts>();
+    m_interrupts->setLastWords([this] {
+        m_progress->clear();
+        return doneSoFar();
+    });
     QObject::connect(m_interrupts.get(), &Interrupts::interrupted, m_engine.get(), &Engine::interrupt);
     if (!m_engine->open()) {
         // The window's texts break their lines with a CR.
@@ -262,9 +266,40 @@ bool Tool::openEngine()
     return true;
 }
 
+QString Tool::doneSoFar() const
+{
+    if (m_erasing)
+        return QStringLiteral("the erase was sent: the unit may go on erasing; m7ctl read shows what it holds");
+    if (m_stage == Stage::Writing)
+        return runSummary(RunResult{Outcome::Interrupted, m_done, m_total});
+    if (m_stage == Stage::Verifying)
+        return QStringLiteral("all %1 writes done; the read-back that checks them did not finish").arg(m_total);
+    return QStringLiteral("nothing was written");
+}
+
+int Tool::positionsForProgress()
+{
+    if (!m_progress->enabled())
+        return 0;
+    // The last position the unit has: at most 14 reads of one position.
+    int has = 0, lacks = table::kLastPosition + 1;
+    while (lacks - has > 1) {
+        const int middle = (has + lacks) / 2;
+        table::Entry entry;
+        bool exists = false;
+        if (m_engine->readEntry(middle, entry, exists) != Outcome::Done)
+            return 0;
+        (exists ? has : lacks) = middle;
+    }
+    return has;
+}
+
 int Tool::readUnit(table::Table &unit)
 {
-    const Outcome o = m_engine->readTable(unit, [this](int done, int total) { m_progress->update(QStringLiteral("reading"), done, total); });
+    const int size = positionsForProgress();
+    const Outcome o = m_engine->readTable(unit, [this, size](int done, int total) {
+        m_progress->update(QStringLiteral("reading"), done, total > 0 ? total : size);
+    });
     m_progress->clear();
     if (o != Outcome::Done)
         return fail(exitFor(o), outcomeText(o, *m_engine));
@@ -338,6 +373,9 @@ StageProgress Tool::stageProgress()
 {
     return [this](Stage stage, int done, int total) {
         static const char *const words[] = {"reading", "writing", "verifying"};
+        m_stage = stage;
+        m_done = done;
+        m_total = total;
         m_progress->update(QLatin1String(words[int(stage)]), done, total);
     };
 }
@@ -645,8 +683,13 @@ int Tool::cmdErase(const QStringList &)
         return usage(QStringLiteral("erase wipes the whole table of the unit: say so with --yes"), m_command);
     if (!openEngine())
         return ExitPort;
+    const int size = positionsForProgress();
     int erased = 0;
-    const Outcome o = m_engine->erase(erased, [this](int done, int total) { m_progress->update(QStringLiteral("erasing"), done, total); });
+    m_erasing = true;
+    const Outcome o = m_engine->erase(erased, [this, size](int done, int total) {
+        m_progress->update(QStringLiteral("erasing"), done, total > 0 ? total : size);
+    });
+    m_erasing = false;
     m_progress->clear();
     if (o == Outcome::Done) {
         result(QStringLiteral("erased %1 positions").arg(erased));

@@ -85,6 +85,12 @@ private:
     // Reads POSITION and opens the port: 0, or the exit status.
     int openAt(const QString &positionText, int &position);
     int readUnit(table::Table &unit);
+    // The number of the unit's positions, found by reading single
+    // positions, for the total of a progress line; 0 when no line is shown
+    // or the unit does not tell.
+    int positionsForProgress();
+    // What a run has done so far, said when a second Ctrl-C ends it.
+    QString doneSoFar() const;
     // Reads a table file (- for standard input): false (having said why)
     // when it cannot be read or has problems of its own.
     bool loadFile(const QString &path, files::TableFile &file);
@@ -122,6 +128,9 @@ private:
     std::unique_ptr<Interrupts> m_interrupts;
     int m_outError = 0;        // errno of the first failed write of a result
     int m_declined = ExitDone; // the exit status of a plan not written
+    std::optional<unit::Stage> m_stage; // the stage a job is in
+    int m_done = 0, m_total = 0;  // ... and how far it got
+    bool m_erasing = false;
 };
 
 } // namespace cli
