@@ -523,6 +523,14 @@ private slots:
         const Run info = m7ctl({QStringLiteral("-p"), unit.slavePath(), QStringLiteral("info")});
         RUN_OK(info, 0);
         QCOMPARE(info.out, QStringLiteral("GSM-M7/1 V2.14 SN:00123456\nCSQ:21 BER:00\n"));
+        // A unit that speaks only when spoken to: asked for position 1.
+        o.helloWhenAsked = true;
+        m7sim::Unit shy(o);
+        QVERIFY(shy.start());
+        const Run asked = m7ctl({QStringLiteral("-p"), shy.slavePath(), QStringLiteral("-t"), QStringLiteral("0.5"), QStringLiteral("info")});
+        RUN_OK(asked, 0);
+        QCOMPARE(asked.out, info.out);
+        QCOMPARE(shy.framesReceived(), QList<QByteArray>{"[r0000]\r"});
         m7sim::Unit quiet(unitOf(5));
         QVERIFY(quiet.start());
         const Run silent = m7ctl({QStringLiteral("-p"), quiet.slavePath(), QStringLiteral("-t"), QStringLiteral("0.3"), QStringLiteral("info")});
