@@ -219,17 +219,22 @@ private slots:
     // got; the same command then finishes the job.
     void stoppedRunsAreFinishedBySecondRun_data()
     {
-        QTest::addColumn<bool>("unplug");
+        QTest::addColumn<int>("signal"); // 0: the cable is pulled
+        QTest::addColumn<int>("count"); // how many signals, one right after the other
         QTest::addColumn<int>("status");
-        QTest::newRow("interrupted") << false << 130;
-        QTest::newRow("unplugged") << true << 3;
+        QTest::newRow("interrupted") << SIGINT << 1 << 130;
+        QTest::newRow("an SSH session dropped") << SIGHUP << 1 << 130;
+        QTest::newRow("interrupted twice") << SIGINT << 2 << 130;
+        QTest::newRow("unplugged") << 0 << 0 << 3;
     }
     void stoppedRunsAreFinishedBySecondRun()
     {
-        QFETCH(bool, unplug);
+        QFETCH(int, signal);
+        QFETCH(int, count);
         QFETCH(int, status);
+        const bool unplug = signal == 0;
         m7sim::Options o = unitOf(30, 5);
-        o.writeDelayMs = 40;
+        o.writeDelayMs = count > 1 ? 600 : 40;
         if (unplug)
             o.hangupAfterWrites = 6;
         m7sim::Unit unit(o);
@@ -245,7 +250,11 @@ private slots:
         const Run first = m7ctl({QStringLiteral("-p"), unit.slavePath(), QStringLiteral("write"), QStringLiteral("wanted.onf")},
                                 [&](QProcess &p) {
                                     if (!unplug && waitFor([&] { return processed >= 5; }))
-                                        ::kill(p.processId(), SIGINT);
+                                        for (int i = 0; i < count; ++i) {
+                                            if (i > 0) // while the write in flight is waited for
+                                                waitFor([] { return false; }, 150);
+                                            ::kill(p.processId(), signal);
+                                        }
                                 });
         RUN_OK(first, status);
         QVERIFY2(first.err.contains(QStringLiteral(" of 22 writes done")), qPrintable(first.err));
@@ -327,7 +336,177 @@ private slots:
         QVERIFY2(missing.err.contains(QStringLiteral("No such file or directory")), qPrintable(missing.err));
         const Run help = m7ctl({QStringLiteral("--help")});
         RUN_OK(help, 0);
-        QVERIFY(help.out.contains(QStringLiteral("write FILE [--dry-run] [--prune [--yes]] [--no-verify]")));
+        QVERIFY(help.out.contains(QStringLiteral("write FILE [--format F] [--dry-run] [--prune] [--no-verify] [--yes]")));
+    }
+
+    // What m7ctl prints it reads: read's rows saved without a suffix, and
+    // piped into diff -; "-o -" is standard output, not a file named "-".
+    void readsWhatItPrints()
+    {
+        m7sim::Unit unit(unitOf(40));
+        QVERIFY(unit.start());
+        const QStringList p{QStringLiteral("-p"), unit.slavePath()};
+        const Run read = m7ctl(p + QStringList{QStringLiteral("read")});
+        RUN_OK(read, 0);
+        QVERIFY(put(QStringLiteral("backup"), read.out.toLocal8Bit()));
+        RUN_OK(m7ctl(p + QStringList{QStringLiteral("diff"), QStringLiteral("backup")}), 0);
+        RUN_OK(m7ctl(p + QStringList{QStringLiteral("diff"), QStringLiteral("-")}, [&](QProcess &proc) {
+                   proc.write(read.out.toLocal8Bit());
+                   proc.closeWriteChannel();
+               }), 0);
+        const Run onf = m7ctl(p + QStringList{QStringLiteral("read"), QStringLiteral("-o"), QStringLiteral("-"),
+                                              QStringLiteral("--format"), QStringLiteral("onf")});
+        RUN_OK(onf, 0);
+        QCOMPARE(onf.out.toLatin1(), files::onfOf(tableOf(unit.table())));
+        QVERIFY(!QFileInfo::exists(QStringLiteral("-")));
+    }
+
+    // A shell's and a spreadsheet's habits, one run each against a unit of
+    // 30 positions whose position P holds 888000P (nine digits) and object
+    // 100 + P. %P is the unit's port, %D its device name without /dev/;
+    // "file" is written as NAME first, "input" is fed to standard input.
+    // err "<none>": nothing at all on standard error.
+    void habits_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<QByteArray>("input");
+        QTest::addColumn<bool>("twice"); // the unit holds position 1's number at position 2 too
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("out");
+        QTest::addColumn<QString>("err");
+        const QStringList p{QStringLiteral("-p"), QStringLiteral("%P")};
+        const auto utf16 = [](const QString &text, bool little) {
+            QByteArray b(little ? "\xFF\xFE" : "\xFE\xFF");
+            for (QChar c : text) {
+                const char lo = char(c.unicode() & 0xFF), hi = char(c.unicode() >> 8);
+                b.append(little ? lo : hi).append(little ? hi : lo);
+            }
+            return b;
+        };
+        const QString tabs = QStringLiteral("position\tgsm\tobject\r\n1\t888000001\t101\r\n2\t0888000002\t102\r\n");
+        const QByteArray none;
+        // A file that matches the unit where it says anything.
+        const QStringList same = p + QStringList{"write", "f.csv", "--dry-run"};
+        const QString nothing = QStringLiteral("0 to write, 0 to blank, 30 unchanged");
+        // 1-3: standard input and output, the format from the content or the name.
+        QTest::newRow("write - from standard input") << "" << none << QByteArray("position,gsm,object\n5,888000099,7000\n")
+                                                     << false << p + QStringList{"write", "-"} << 0 << "1 of 1 writes done; verified" << "";
+        QTest::newRow("records in a .txt") << "f.txt" << QByteArray("\"(0003)\",\"359888000003\",103\r\n") << none << false
+                                           << p + QStringList{"write", "f.txt", "--dry-run"} << 0 << nothing << "";
+        QTest::newRow("csv under an .onf name") << "" << none << none << false
+                                                << p + QStringList{"read", "-o", "x.onf", "--format", "csv"} << 2 << ""
+                                                << "x.onf is named as a onf file, but --format says csv";
+        QTest::newRow("no such format") << "" << none << none << false << p + QStringList{"read", "--format", "xml"} << 2
+                                        << "" << "\"xml\" is no format";
+        // 4-5: spreadsheets as people save them.
+        QTest::newRow("UTF-16 LE, tabs") << "f.csv" << utf16(tabs, true) << none << false << same << 0 << nothing << "";
+        QTest::newRow("UTF-16 BE, tabs") << "f.csv" << utf16(tabs, false) << none << false << same << 0 << nothing << "";
+        QTest::newRow("CR line ends") << "f.csv" << QByteArray("position,gsm,object\r1,888000001,101\r2,888000002,999\r") << none
+                                      << false << p + QStringList{"diff", "f.csv"} << 1 << "(0002)  unit 359888000002 - 102  |  file 359888000002 - 999\n" << "";
+        QTest::newRow("Bulgarian header in capitals")
+            << "f.csv" << QStringLiteral("ПОЗИЦИЯ;GSM номер;Обект\n1;888000001;101\n").toUtf8() << none << false << same << 0 << nothing << "";
+        QTest::newRow("no header") << "f.csv" << QByteArray("1;888000001;101\n2;888000002;102\n") << none << false << same << 0
+                                   << nothing << "";
+        QTest::newRow("a header not understood") << "f.csv" << QByteArray("Pos;Tel;Obj\n1;888000001;101\n") << none << false
+                                                 << same << 2 << "" << "found \"Pos;Tel;Obj\"; looked for position";
+        QTest::newRow("Excel's leading zeros")
+            << "f.csv" << QByteArray("position,gsm,object\n1,'0888000001,101\n2,\"=\"\"0888000002\"\"\",102\n3,=\"0888000003\",103\n")
+            << none << false << same << 0 << nothing << "";
+        // 6-7: problems.
+        QByteArray many("position,gsm,object\n");
+        for (int i = 1; i <= 60; ++i)
+            many += QByteArray::number(i) + ",x,1\n";
+        QTest::newRow("60 problems") << "f.csv" << many << none << false << p + QStringList{"write", "f.csv"} << 2 << ""
+                                     << "f.csv:51: GSM number \"x\" is not nine digits\n... and 10 more problems\n"
+                                        "m7ctl: 60 problem(s) in f.csv";
+        const QString mend = QStringLiteral("the unit itself holds GSM number 888000001 at position 1 (on the unit) and at "
+                                            "position 2 (on the unit)");
+        QTest::newRow("a number twice on the unit: write")
+            << "f.csv" << QByteArray("position,gsm,object\n5,888000099,7000\n") << none << true
+            << p + QStringList{"write", "f.csv"} << 2 << "" << mend + "; f.csv does not set either position: m7ctl clear 2 mends it";
+        QTest::newRow("a number twice on the unit: set") << "" << none << none << true
+                                                         << p + QStringList{"set", "5", "888000099", "7000"} << 2 << ""
+                                                         << "m7ctl clear 2 mends it";
+        // 8-9: options and help.
+        QTest::newRow("-qV") << "" << none << none << false << QStringList{"-qV"} << 0 << "m7ctl " << "<none>";
+        QTest::newRow("-p attached") << "" << none << none << false << QStringList{"-p%P", "get", "3"} << 0
+                                     << "(0003) : 359888000003 - 103" << "";
+        QTest::newRow("-p by device name") << "" << none << none << false << QStringList{"-p", "%D", "get", "3"} << 0
+                                           << "(0003) : 359888000003 - 103" << "";
+        QTest::newRow("a prefix of --dry-run") << "f.csv" << QByteArray("1,888000001,7001\n") << none << false
+                                               << p + QStringList{"write", "f.csv", "--dry"} << 0 << "1 to write" << "";
+        QTest::newRow("-t nan") << "" << none << none << false << p + QStringList{"-t", "nan", "get", "1"} << 2 << "" << "-t wants";
+        QTest::newRow("-t 1e-9") << "" << none << none << false << p + QStringList{"-t", "1e-9", "get", "1"} << 2 << "" << "-t wants";
+        QTest::newRow("help set") << "" << none << none << false << QStringList{"help", "set"} << 0
+                                  << "Usage: m7ctl [OPTIONS] set POSITION GSM OBJECT\n" << "";
+        QTest::newRow("write --help") << "" << none << none << false << QStringList{"write", "--help"} << 0
+                                      << "Options of write:\n      --format F" << "";
+        QTest::newRow("wrong arguments") << "" << none << none << false << QStringList{"set", "1"} << 2 << ""
+                                         << "wrong arguments for set\nUsage: m7ctl [OPTIONS] set POSITION GSM OBJECT";
+        QTest::newRow("did you mean") << "" << none << none << false << QStringList{"wrte", "f.csv"} << 2 << ""
+                                      << "(did you mean write?)";
+        // 11, 15: quiet runs and JSON.
+        QTest::newRow("-q says nothing") << "" << none << none << false << p + QStringList{"-q", "read", "-o", "x.csv"} << 0
+                                         << "" << "<none>";
+        QTest::newRow("read --json") << "" << none << none << false << p + QStringList{"read", "--json"} << 0
+                                     << "{\n            \"gsm\": \"888000030\",\n            \"object\": 130,\n            \"position\": 30\n" << "";
+        QTest::newRow("diff --json") << "f.csv" << QByteArray("2,888000002,7002\n") << none << false
+                                     << p + QStringList{"diff", "f.csv", "--json"} << 1
+                                     << "\"file\": {\n                \"gsm\": \"888000002\",\n                \"object\": 7002" << "";
+        QTest::newRow("write --dry-run --json") << "f.csv" << QByteArray("2,,0\n") << none << false
+                                                << p + QStringList{"write", "f.csv", "--dry-run", "--json"} << 0
+                                                << "\"toBlank\": 1," << "";
+        QTest::newRow("ports --json") << "" << none << none << false << QStringList{"ports", "--json"} << 0 << "\"ports\": [" << "";
+    }
+    void habits()
+    {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, file);
+        QFETCH(QByteArray, input);
+        QFETCH(bool, twice);
+        QFETCH(QStringList, args);
+        QFETCH(int, status);
+        QFETCH(QString, out);
+        QFETCH(QString, err);
+        m7sim::Unit unit(unitOf(30));
+        QVERIFY(unit.start());
+        for (int i = 0; i < 30; ++i)
+            unit.setSlot(i, {QStringLiteral("888%1").arg(i + 1, 6, 10, QLatin1Char('0')).toLatin1(), 101 + i});
+        if (twice)
+            unit.setSlot(1, {"888000001", 102});
+        if (!name.isEmpty())
+            QVERIFY(put(name, file));
+        args.replaceInStrings(QStringLiteral("%P"), unit.slavePath());
+        args.replaceInStrings(QStringLiteral("%D"), unit.slavePath().mid(5));
+        const Run run = m7ctl(args, [&](QProcess &p) {
+            p.write(input);
+            p.closeWriteChannel();
+        });
+        RUN_OK(run, status);
+        QVERIFY2(run.out.contains(out) && (err == QLatin1String("<none>") ? run.err.isEmpty() : run.err.contains(err)),
+                 qPrintable(describe(run)));
+    }
+
+    // On a terminal 40 columns wide: a progress line that fits, with the
+    // total of a read and the time left.
+    void progressFitsTheTerminal()
+    {
+        m7sim::Options o = unitOf(300);
+        o.paced = true; // the line's own rate: the read takes a while
+        m7sim::Unit unit(o);
+        QVERIFY(unit.start());
+        QProcess p;
+        p.start(QStringLiteral("script"), {QStringLiteral("-qec"),
+                                           QStringLiteral("stty cols 40; '%1' -p '%2' read -o t.onf").arg(QStringLiteral(M7CTL), unit.slavePath()),
+                                           QStringLiteral("/dev/null")});
+        QVERIFY(waitFor([&] { return p.state() == QProcess::NotRunning; }, 60000));
+        const QString out = QString::fromLocal8Bit(p.readAllStandardOutput());
+        QVERIFY2(out.contains(QStringLiteral("300/300")) && out.contains(QStringLiteral(" left")), qPrintable(out));
+        for (QString draw : out.split(QStringLiteral("\033[K")))
+            QVERIFY2(draw.remove(QLatin1Char('\r')).section(QLatin1Char('\n'), 0, 0).size() < 40, qPrintable(draw));
+        QCOMPARE(contents(QStringLiteral("t.onf")), files::onfOf(tableOf(unit.table())));
     }
 
     // The port list as a program run lists it (its lines: tst_cliparts).
@@ -347,6 +526,14 @@ private slots:
         const Run info = m7ctl({QStringLiteral("-p"), unit.slavePath(), QStringLiteral("info")});
         RUN_OK(info, 0);
         QCOMPARE(info.out, QStringLiteral("GSM-M7/1 V2.14 SN:00123456\nCSQ:21 BER:00\n"));
+        // A unit that speaks only when spoken to: asked for position 1.
+        o.helloWhenAsked = true;
+        m7sim::Unit shy(o);
+        QVERIFY(shy.start());
+        const Run asked = m7ctl({QStringLiteral("-p"), shy.slavePath(), QStringLiteral("-t"), QStringLiteral("0.5"), QStringLiteral("info")});
+        RUN_OK(asked, 0);
+        QCOMPARE(asked.out, info.out);
+        QCOMPARE(shy.framesReceived(), QList<QByteArray>{"[r0000]\r"});
         m7sim::Unit quiet(unitOf(5));
         QVERIFY(quiet.start());
         const Run silent = m7ctl({QStringLiteral("-p"), quiet.slavePath(), QStringLiteral("-t"), QStringLiteral("0.3"), QStringLiteral("info")});

@@ -6,6 +6,7 @@
 #include "tablefile_harness.h"
 
 #include <QDirIterator>
+#include <QStringEncoder>
 #include <QTest>
 
 using files::Format;
@@ -82,7 +83,7 @@ private slots:
                           "\"(0004)\",\"359*********\",5\r\n\"(0005)\",\"359888123459\",\r\n"
                           "\"(1O)\",\"359888123459\",-3\r\n\"(0009)\",\"\",0\r\n\"(0010)\",\"359*********\",\r\n")
             << QStringList{"2: position \"0000\" is not a whole number from 1 to 9999",
-                           "3: not a record like \"(0001)\",\"359888123456\",17",
+                           "3: not a record like \"(0001)\",\"359888123456\",17 or a row like (0001) : 359888123456 - 17",
                            "4: GSM number \"35988812345\" is not nine digits",
                            "4: object number 8000 is outside 1..7999",
                            "5: position 1 also on line 1", "5: object number 0 is outside 1..7999",
@@ -118,11 +119,19 @@ private slots:
                                            << QStringList{"0: the file is empty: no header line position,gsm,object"};
         QTest::newRow("header after an empty row, one column missing")
             << int(Format::Csv) << QByteArray("\n;;\nposition;gsm;objekt\n1;888123456;17\n")
-            << QStringList{"3: the header line lacks the column object"};
-        QTest::newRow("no header") << int(Format::Csv) << QByteArray("1,888123456,17\n")
-                                   << QStringList{"1: the header line lacks the columns position, gsm and object"};
+            << QStringList{QString::fromUtf8("3: the header line lacks the column object: found \"position | gsm | objekt\"; looked for position (позиция), gsm (gsm number, gsm номер, телефон) and object (обект) in any case")};
+        QTest::newRow("no header: rows of position, gsm, object")
+            << int(Format::Csv) << QByteArray("\n1;888123456;17;x\n2;;\n") << QStringList{"1 888123456 17 @2", "2 ********* 0 @3"};
+        QTest::newRow("rows as the window shows them, CR line ends")
+            << int(Format::Onf) << QByteArray("(0001) : 359888123456 - 17\r(0002) : 359********* - 0\r")
+            << QStringList{"1 888123456 17 @1", "2 ********* 0 @2"};
+        QTest::newRow("UTF-16 BE, Bulgarian header, Excel's leading zeros")
+            << int(Format::Csv)
+            << QByteArray("\xFE\xFF") + QByteArray(QStringEncoder(QStringConverter::Utf16BE)(QString::fromUtf8(
+                   "Позиция\tGsm\tобект\n1\t'0888123450\t7\n2\t=\"0888123460\"\t8")))
+            << QStringList{"1 888123450 7 @2", "2 888123460 8 @3"};
         QTest::newRow("separators tied: the first one counts") << int(Format::Csv) << QByteArray("position,gsm;object\n")
-                                                              << QStringList{"1: the header line lacks the columns gsm and object"};
+                                                              << QStringList{QString::fromUtf8("1: the header line lacks the columns gsm and object: found \"position | gsm;object\"; looked for position (позиция), gsm (gsm number, gsm номер, телефон) and object (обект) in any case")};
         QTest::newRow("a column twice: the first one counts")
             << int(Format::Csv) << QByteArray("gsm,position,object,GSM\n888123456,1,17,877000111\n")
             << QStringList{"1: column gsm stands twice in the header line", "1 888123456 17 @2"};
@@ -133,6 +142,15 @@ private slots:
         QFETCH(QByteArray, bytes);
         QFETCH(QStringList, read);
         QCOMPARE(::read(bytes, Format(format)), read);
+    }
+
+    // A name that does not say the format leaves it to the content.
+    void formatFromContent()
+    {
+        QCOMPARE(files::formatFromContent("\r\n  \"(0001)\",\"359888123456\",17\r\n"), Format::Onf);
+        QCOMPARE(files::formatFromContent("\n(0001) : 359888123456 - 17\n"), Format::Onf);
+        QCOMPARE(files::formatFromContent("\xEF\xBB\xBFposition;gsm;object\r\n"), Format::Csv);
+        QCOMPARE(files::formatFromContent("1,888123456,17\n"), Format::Csv);
     }
 
     void write()

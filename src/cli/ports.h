@@ -1,6 +1,7 @@
 #pragma once
 // The serial ports of this computer as m7ctl lists them.
 
+#include <QHash>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -16,7 +17,12 @@ struct PortRow {
     QString usb;         // vendor:product in hex, empty when not USB
     QString serial;      // the adapter's serial number
     QString holder;      // "1234 (name)" of a program holding it, empty when free
+    QString byId;        // its lasting name under /dev/serial/by-id, empty for none
 };
+
+// The lasting names of devices: each link in `folder` (/dev/serial/by-id)
+// by the device it points to.
+QHash<QString, QString> lastingNames(const QString &folder);
 
 // The COM number (1..4) whose device, by the window's mapping, is this
 // one; 0 for none.

@@ -10,7 +10,9 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QLocale>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 
 #include <cerrno>
 #include <cstring>
@@ -22,14 +24,26 @@ using namespace unit;
 namespace {
 const QString kSelf = QStringLiteral("m7ctl");
 
-QCommandLineOption opt(const QStringList &names, const QString &help, const QString &value = QString())
+// An entry as the spreadsheet table names its fields; null for none.
+QJsonValue jsonOf(const table::Entry &e)
 {
-    return QCommandLineOption(names, help, value);
+    return QJsonObject{{QStringLiteral("gsm"), e.isBlank() ? QString() : e.gsm}, {QStringLiteral("object"), e.object}};
 }
 
-QString row(int position, const table::Entry &e)
+QJsonObject jsonOf(const table::Difference &d)
 {
-    return table::rowOf(position, e);
+    return QJsonObject{
+        {QStringLiteral("position"), d.position},
+        {QStringLiteral("unit"), d.kind == table::Difference::NoSuchPosition ? QJsonValue() : jsonOf(d.unit)},
+        {QStringLiteral("file"), d.kind == table::Difference::NotListed ? QJsonValue() : jsonOf(d.file)}};
+}
+
+QJsonArray jsonOf(const QList<table::Difference> &differences)
+{
+    QJsonArray a;
+    for (const table::Difference &d : differences)
+        a.append(jsonOf(d));
+    return a;
 }
 
 // A position as the window counts its rows: 1..9999.
@@ -53,64 +67,24 @@ PortChoice portFromArgument(const QString &text)
         digits = digits.mid(3).trimmed();
     bool ok = false;
     const int n = digits.toInt(&ok);
-    if (!ok || n < 1 || n > 4)
+    if (ok && n >= 1 && n <= 4)
+        return {comm::platformPortName(n), n};
+    // A device by its name alone, as ports lists it without /dev/.
+    if (ok || digits != t || t.isEmpty())
         return {};
-    return {comm::platformPortName(n), n};
+    return {QLatin1String("/dev/") + t, 0};
 }
 
-QString usageText()
+std::optional<int> timeoutFrom(const QString &text)
 {
-    return QStringLiteral(
-        "Usage: m7ctl [-p PORT] [-t SECONDS] [-q] [--trace] COMMAND [ARGS]\n"
-        "Backs up, clones, programs and checks the table of a GSM-M7/1 unit over its\n"
-        "serial cable (115200 baud, 8N1).\n"
-        "\n"
-        "  -p, --port PORT     COM1..COM4 (or 1..4), mapped to a device as the window maps them,\n"
-        "                      or a device path such as /dev/ttyUSB1 or /dev/serial/by-id/...; default COM1\n"
-        "  -t, --timeout S     seconds to wait for the unit's answer to one frame (default 3)\n"
-        "  -q, --quiet         no progress display\n"
-        "      --trace         every frame sent and line received on standard error, with times\n"
-        "      --format F      onf or csv, for a file whose name does not say it\n"
-        "  -h, --help          this text\n"
-        "  -V, --version       the version\n"
-        "\n"
-        "  ports                          serial ports here: device, the COM number that maps to it, description,\n"
-        "                                 USB vendor:product and serial number, and whether another program holds it\n"
-        "  info                           the unit's two information lines, waiting up to the timeout for them\n"
-        "  read [-o FILE]                 the whole table, to FILE or to standard output\n"
-        "  get POSITION                   one entry, printed as the window's row: (0005) : 359888123456 - 12\n"
-        "  set POSITION GSM OBJECT        write one entry, checked as the window checks an edit\n"
-        "  clear POSITION                 write the blank entry at POSITION\n"
-        "  diff FILE                      list the positions where the unit and FILE differ\n"
-        "  write FILE [--dry-run] [--prune [--yes]] [--no-verify]\n"
-        "                                 make the unit hold FILE's entries; --prune also blanks the\n"
-        "                                 positions FILE does not list (asks first, or --yes)\n"
-        "  erase --yes                    erase the whole table and wait until the unit reports the end\n"
-        "\n"
-        "POSITION counts from 1 as the window's rows do. FILE is .onf/.tfo (the window's records) or\n"
-        ".csv (position,gsm,object). Exit status: 0 done; 1 diff found differences; 2 bad usage or a\n"
-        "bad input file (nothing was written); 3 the port could not be opened or was lost; 4 the unit\n"
-        "did not answer in time; 5 the read-back after a write found differences; 130 interrupted.\n");
+    // readNumber takes no letters: no "nan", "inf" or "1e-9".
+    const std::optional<double> s = table::readNumber(text);
+    if (!s || *s < 0.001 || *s > 3600)
+        return std::nullopt;
+    return qMax(1, int(*s * 1000 + 0.5));
 }
 
-Tool::Tool(std::FILE *out, std::FILE *err) : m_out(out), m_err(err)
-{
-    m_parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
-    m_parser.addOptions({
-        opt({QStringLiteral("p"), QStringLiteral("port")}, QString(), QStringLiteral("PORT")),
-        opt({QStringLiteral("t"), QStringLiteral("timeout")}, QString(), QStringLiteral("SECONDS")),
-        opt({QStringLiteral("q"), QStringLiteral("quiet")}, QString()),
-        opt({QStringLiteral("trace")}, QString()),
-        opt({QStringLiteral("o"), QStringLiteral("output")}, QString(), QStringLiteral("FILE")),
-        opt({QStringLiteral("format")}, QString(), QStringLiteral("FORMAT")),
-        opt({QStringLiteral("dry-run")}, QString()),
-        opt({QStringLiteral("prune")}, QString()),
-        opt({QStringLiteral("no-verify")}, QString()),
-        opt({QStringLiteral("yes")}, QString()),
-        opt({QStringLiteral("h"), QStringLiteral("help")}, QString()),
-        opt({QStringLiteral("V"), QStringLiteral("version")}, QString()),
-    });
-}
+Tool::Tool(std::FILE *out, std::FILE *err) : m_out(out), m_err(err) {}
 
 Tool::~Tool() = default;
 
@@ -120,6 +94,12 @@ void Tool::say(const QString &message)
         m_progress->clear();
     std::fprintf(m_err, "%s: %s\n", qPrintable(kSelf), message.toLocal8Bit().constData());
     std::fflush(m_err);
+}
+
+void Tool::note(const QString &message)
+{
+    if (!m_quiet)
+        say(message);
 }
 
 void Tool::message(const QString &line)
@@ -152,10 +132,14 @@ void Tool::noteOutputError(int code)
         m_outError = code != 0 ? code : EIO;
 }
 
-int Tool::usage(const QString &message)
+int Tool::usage(const QString &message, const CommandInfo *command)
 {
     say(message);
-    std::fprintf(m_err, "Try 'm7ctl --help' for more information.\n");
+    if (command)
+        std::fprintf(m_err, "Usage: m7ctl [OPTIONS] %s\nTry 'm7ctl help %s' for more information.\n",
+                     commandSynopsis(*command).toLocal8Bit().constData(), qPrintable(command->name));
+    else
+        std::fprintf(m_err, "Try 'm7ctl --help' for more information.\n");
     return ExitUsage;
 }
 
@@ -192,88 +176,65 @@ int Tool::run(const QStringList &arguments)
 
 int Tool::runCommand(const QStringList &arguments)
 {
-    if (!m_parser.parse(QStringList{kSelf} + arguments))
-        return usage(m_parser.errorText());
-    if (m_parser.isSet(QStringLiteral("help"))) {
-        std::fputs(usageText().toLocal8Bit().constData(), m_out);
-        return ExitDone;
-    }
-    if (m_parser.isSet(QStringLiteral("version"))) {
+    m_args = readArguments(arguments);
+    if (!m_args.error.isEmpty())
+        return usage(m_args.error);
+    if (isSet("version") && !isSet("help")) {
         std::fprintf(m_out, "m7ctl %s\n", qPrintable(QCoreApplication::applicationVersion()));
         return ExitDone;
     }
-    const QStringList args = m_parser.positionalArguments();
-    if (args.isEmpty())
+    const QStringList &words = m_args.words;
+    if (words.isEmpty() && isSet("help"))
+        return cmdHelp({});
+    if (words.isEmpty())
         return usage(QStringLiteral("no command given"));
-    const QString command = args.first();
+    m_command = findCommand(words.first());
+    if (!m_command) {
+        const QString near = nearestCommand(words.first());
+        return usage(QStringLiteral("unknown command \"%1\"").arg(words.first()) +
+                     (near.isEmpty() ? QString() : QStringLiteral(" (did you mean %1?)").arg(near)));
+    }
+    if (isSet("help"))
+        return cmdHelp({m_command->name});
 
-    // Options that belong to one command only.
-    const struct {
-        const char *option;
-        QStringList commands;
-    } owned[] = {
-        {"output", {QStringLiteral("read")}},
-        {"format", {QStringLiteral("read"), QStringLiteral("diff"), QStringLiteral("write")}},
-        {"dry-run", {QStringLiteral("write")}},
-        {"prune", {QStringLiteral("write")}},
-        {"no-verify", {QStringLiteral("write")}},
-        {"yes", {QStringLiteral("erase"), QStringLiteral("write")}},
-    };
-    for (const auto &o : owned)
-        if (m_parser.isSet(QLatin1String(o.option)) && !o.commands.contains(command))
-            return usage(QStringLiteral("--%1 does not go with %2").arg(QLatin1String(o.option), command));
+    // Options that belong to other commands.
+    for (const OptionInfo &o : optionTable())
+        if (!o.global && isSet(qPrintable(o.name)) && !m_command->options.contains(o.name))
+            return usage(QStringLiteral("--%1 does not go with %2").arg(o.name, m_command->name), m_command);
 
-    m_port = portFromArgument(m_parser.isSet(QStringLiteral("port")) ? m_parser.value(QStringLiteral("port"))
-                                                                      : QStringLiteral("COM1"));
+    m_port = portFromArgument(isSet("port") ? value("port") : QStringLiteral("COM1"));
     if (m_port.device.isEmpty())
-        return usage(QStringLiteral("-p wants COM1..COM4, 1..4 or a device path, not \"%1\"")
-                         .arg(m_parser.value(QStringLiteral("port"))));
-    if (m_parser.isSet(QStringLiteral("timeout"))) {
-        bool ok = false;
-        const double s = QLocale::c().toDouble(m_parser.value(QStringLiteral("timeout")), &ok);
-        if (!ok || s <= 0 || s > 3600)
-            return usage(QStringLiteral("-t wants seconds above 0, not \"%1\"").arg(m_parser.value(QStringLiteral("timeout"))));
-        m_timeoutMs = qMax(1, int(s * 1000 + 0.5));
+        return usage(QStringLiteral("-p wants COM1..COM4, 1..4 or a device, not \"%1\"").arg(value("port")));
+    if (isSet("timeout")) {
+        const std::optional<int> ms = timeoutFrom(value("timeout"));
+        if (!ms)
+            return usage(QStringLiteral("-t wants seconds from 0.001 to 3600, not \"%1\"").arg(value("timeout")));
+        m_timeoutMs = *ms;
     }
-    m_trace = m_parser.isSet(QStringLiteral("trace"));
-    m_progress = std::make_unique<ProgressLine>(!m_parser.isSet(QStringLiteral("quiet")) && stderrIsTerminal(), m_err);
+    m_trace = isSet("trace");
+    m_quiet = isSet("quiet");
+    m_progress = std::make_unique<ProgressLine>(!m_quiet && stderrIsTerminal(), m_err);
 
-    const auto wants = [&](int n) { return args.size() == n + 1; };
-    const auto wrongArgs = [&] { return usage(QStringLiteral("wrong arguments for %1").arg(command)); };
-    if (command == QLatin1String("ports"))
-        return wants(0) ? cmdPorts() : wrongArgs();
-    if (command == QLatin1String("info"))
-        return wants(0) ? cmdInfo() : wrongArgs();
-    if (command == QLatin1String("read"))
-        return wants(0) ? cmdRead() : wrongArgs();
-    if (command == QLatin1String("get"))
-        return wants(1) ? cmdGet(args[1]) : wrongArgs();
-    if (command == QLatin1String("set")) {
-        if (!wants(3))
-            return wrongArgs();
-        const std::optional<QString> gsm = table::normaliseGsm(args[2]);
-        if (!gsm || *gsm == table::blankGsm())
-            return usage(QStringLiteral("GSM number \"%1\" is not nine digits (use clear for a blank entry)").arg(args[2]));
-        bool ok = false;
-        const int object = args[3].trimmed().toInt(&ok);
-        if (!ok || object < 1 || object > table::kLastObject)
-            return usage(QStringLiteral("object number \"%1\" is outside 1..7999").arg(args[3]));
-        return cmdSet(args[1], table::Entry{*gsm, qint16(object)});
+    const QStringList args = words.mid(1);
+    if (args.size() < m_command->least || args.size() > m_command->most)
+        return usage(QStringLiteral("wrong arguments for %1").arg(m_command->name), m_command);
+    return (this->*m_command->run)(args);
+}
+
+int Tool::cmdHelp(const QStringList &args)
+{
+    if (args.isEmpty()) {
+        output(usageText().toLocal8Bit());
+        return ExitDone;
     }
-    if (command == QLatin1String("clear"))
-        return wants(1) ? cmdSet(args[1], table::Entry{}) : wrongArgs();
-    if (command == QLatin1String("diff"))
-        return wants(1) ? cmdDiff(args[1]) : wrongArgs();
-    if (command == QLatin1String("write"))
-        return wants(1) ? cmdWrite(args[1]) : wrongArgs();
-    if (command == QLatin1String("erase")) {
-        if (!wants(0))
-            return wrongArgs();
-        if (!m_parser.isSet(QStringLiteral("yes")))
-            return usage(QStringLiteral("erase wipes the whole table of the unit: say so with --yes"));
-        return cmdErase();
+    const CommandInfo *c = findCommand(args.first());
+    if (!c) {
+        const QString near = nearestCommand(args.first());
+        return usage(QStringLiteral("no command \"%1\"").arg(args.first()) +
+                     (near.isEmpty() ? QString() : QStringLiteral(" (did you mean %1?)").arg(near)));
     }
-    return usage(QStringLiteral("unknown command \"%1\"").arg(command));
+    output(commandHelp(*c).toLocal8Bit());
+    return ExitDone;
 }
 
 // ------------------------------------------------------------- the unit
@@ -292,6 +253,10 @@ bool Tool::openEngine()
         });
     }
     m_interrupts = std::make_unique<Interrupts>();
+    m_interrupts->setLastWords([this] {
+        m_progress->clear();
+        return doneSoFar();
+    });
     QObject::connect(m_interrupts.get(), &Interrupts::interrupted, m_engine.get(), &Engine::interrupt);
     if (!m_engine->open()) {
         // The window's texts break their lines with a CR.
@@ -301,42 +266,95 @@ bool Tool::openEngine()
     return true;
 }
 
+QString Tool::doneSoFar() const
+{
+    if (m_erasing)
+        return QStringLiteral("the erase was sent: the unit may go on erasing; m7ctl read shows what it holds");
+    if (m_stage == Stage::Writing)
+        return runSummary(RunResult{Outcome::Interrupted, m_done, m_total});
+    if (m_stage == Stage::Verifying)
+        return QStringLiteral("all %1 writes done; the read-back that checks them did not finish").arg(m_total);
+    return QStringLiteral("nothing was written");
+}
+
+int Tool::positionsForProgress()
+{
+    if (!m_progress->enabled())
+        return 0;
+    // The last position the unit has: at most 14 reads of one position.
+    int has = 0, lacks = table::kLastPosition + 1;
+    while (lacks - has > 1) {
+        const int middle = (has + lacks) / 2;
+        table::Entry entry;
+        bool exists = false;
+        if (m_engine->readEntry(middle, entry, exists) != Outcome::Done)
+            return 0;
+        (exists ? has : lacks) = middle;
+    }
+    return has;
+}
+
 int Tool::readUnit(table::Table &unit)
 {
-    const Outcome o = m_engine->readTable(unit, [this](int done, int total) { m_progress->update(QStringLiteral("reading"), done, total); });
+    const int size = positionsForProgress();
+    const Outcome o = m_engine->readTable(unit, [this, size](int done, int total) {
+        m_progress->update(QStringLiteral("reading"), done, total > 0 ? total : size);
+    });
     m_progress->clear();
     if (o != Outcome::Done)
         return fail(exitFor(o), outcomeText(o, *m_engine));
     return ExitDone;
 }
 
-std::optional<files::Format> Tool::formatFor(const QString &path)
+int Tool::formatFor(const QString &path, std::optional<files::Format> &format)
 {
-    if (m_parser.isSet(QStringLiteral("format"))) {
-        const QString f = m_parser.value(QStringLiteral("format")).toLower();
-        if (f == QLatin1String("onf"))
-            return files::Format::Onf;
-        if (f == QLatin1String("csv"))
-            return files::Format::Csv;
-        return std::nullopt;
-    }
-    return files::formatFromName(path);
+    format.reset();
+    if (!isSet("format"))
+        return ExitDone;
+    const QString f = value("format").toLower();
+    if (f == QLatin1String("onf"))
+        format = files::Format::Onf;
+    else if (f == QLatin1String("csv"))
+        format = files::Format::Csv;
+    else
+        return usage(QStringLiteral("--format wants onf or csv: \"%1\" is no format of m7ctl").arg(value("format")),
+                     m_command);
+    // A name that says another format is a mistake, not a wish.
+    const std::optional<files::Format> named = path == QLatin1String("-") ? std::nullopt : files::formatFromName(path);
+    if (named && named != format)
+        return usage(QStringLiteral("%1 is named as a %2 file, but --format says %3")
+                         .arg(path, *named == files::Format::Onf ? QStringLiteral("onf") : QStringLiteral("csv"), f),
+                     m_command);
+    return ExitDone;
 }
 
-void Tool::reportProblems(const QString &path, const QList<table::Problem> &problems)
+void Tool::reportProblems(const QString &name, const QList<table::Problem> &problems)
 {
-    for (const table::Problem &p : problems)
-        message(problemLine(path, p));
-    say(problemsSummary(int(problems.size()), path));
+    int shown = 0, fileProblems = 0;
+    for (const table::Problem &p : problems) {
+        if (p.unitsOwn > 0) {
+            say(QStringLiteral("the unit itself holds %1; %3 does not set either position: "
+                               "m7ctl clear %2 mends it (or a line for position %2 in %3)")
+                    .arg(p.what, QString::number(p.unitsOwn), name.isEmpty() ? QStringLiteral("the entry") : name));
+            continue;
+        }
+        ++fileProblems;
+        if (++shown <= kShownProblems)
+            message(name.isEmpty() ? QStringLiteral("m7ctl: %1").arg(p.what) : problemLine(name, p));
+    }
+    if (shown > kShownProblems)
+        message(QStringLiteral("... and %1 more problems").arg(shown - kShownProblems));
+    if (fileProblems > 0 && !name.isEmpty())
+        say(problemsSummary(fileProblems, name));
+    else
+        say(QStringLiteral("nothing was written"));
 }
 
 bool Tool::loadFile(const QString &path, files::TableFile &file)
 {
-    const std::optional<files::Format> format = formatFor(path);
-    if (!format) {
-        usage(files::unknownFormatText(path) + QStringLiteral(", or give --format onf|csv"));
+    std::optional<files::Format> format;
+    if (formatFor(path, format) != ExitDone)
         return false;
-    }
     LoadedFile loaded = loadTableFile(path, format);
     if (!loaded.error.isEmpty()) {
         say(loaded.error);
@@ -355,6 +373,9 @@ StageProgress Tool::stageProgress()
 {
     return [this](Stage stage, int done, int total) {
         static const char *const words[] = {"reading", "writing", "verifying"};
+        m_stage = stage;
+        m_done = done;
+        m_total = total;
         m_progress->update(QLatin1String(words[int(stage)]), done, total);
     };
 }
@@ -371,38 +392,67 @@ int Tool::failed(const JobResult &r)
 
 // ------------------------------------------------------------- commands
 
-int Tool::cmdPorts()
+int Tool::cmdPorts(const QStringList &)
 {
-    for (const QString &line : portLines(listPorts()))
+    const QList<PortRow> rows = listPorts();
+    if (isSet("json")) {
+        QJsonArray ports;
+        for (const PortRow &r : rows)
+            ports.append(QJsonObject{{QStringLiteral("device"), r.device},
+                                     {QStringLiteral("byId"), r.byId},
+                                     {QStringLiteral("com"), r.com},
+                                     {QStringLiteral("description"), r.description},
+                                     {QStringLiteral("usb"), r.usb},
+                                     {QStringLiteral("serial"), r.serial},
+                                     {QStringLiteral("heldBy"), r.holder}});
+        output(QJsonDocument(QJsonObject{{QStringLiteral("ports"), ports}}).toJson());
+        return ExitDone;
+    }
+    for (const QString &line : portLines(rows))
         result(line);
     return ExitDone;
 }
 
-int Tool::cmdInfo()
+int Tool::cmdInfo(const QStringList &)
 {
     if (!openEngine())
         return ExitPort;
     QString first, second;
-    const Outcome o = m_engine->waitForInfo(first, second);
+    Outcome o = m_engine->waitForInfo(first, second);
+    if (o == Outcome::Silent && first.isEmpty() && second.isEmpty()) {
+        // Some units send their information lines only when asked for
+        // something: a read of position 1 changes nothing.
+        table::Entry entry;
+        bool exists = false;
+        o = m_engine->readEntry(1, entry, exists);
+        if (o == Outcome::Done)
+            o = m_engine->waitForInfo(first, second);
+    }
     if (!first.isEmpty())
         result(first);
     if (!second.isEmpty())
         result(second);
-    if (o == Outcome::Silent) // info sends nothing: the unit was only listened to
+    if (o == Outcome::Silent) // the unit was listened to, and asked once
         return fail(ExitSilent, QStringLiteral("the unit on %1 sent no information lines within %2 s")
                                     .arg(m_engine->device(), QString::number(m_timeoutMs / 1000.0, 'g', 3)));
     return o == Outcome::Done ? ExitDone : fail(exitFor(o), outcomeText(o, *m_engine));
 }
 
-int Tool::cmdRead()
+int Tool::cmdRead(const QStringList &)
 {
-    const QString path = m_parser.value(QStringLiteral("output"));
+    QString path = value("output");
+    if (path == QLatin1String("-"))
+        path.clear(); // standard output
+    const bool json = isSet("json");
     std::optional<files::Format> format;
-    if (!path.isEmpty() || m_parser.isSet(QStringLiteral("format"))) {
-        format = formatFor(path);
-        if (!format)
-            return usage(files::unknownFormatText(path) + QStringLiteral(", or give --format onf|csv"));
-    }
+    if (const int status = formatFor(path, format))
+        return status;
+    if (json && (format || !path.isEmpty()))
+        return usage(QStringLiteral("--json is a document on standard output: not with -o FILE or --format"), m_command);
+    if (!path.isEmpty() && !format)
+        format = files::formatFromName(path);
+    if (!path.isEmpty() && !format)
+        return usage(files::unknownFormatText(path) + QStringLiteral(", or give --format onf|csv"), m_command);
     // A file that cannot be made is told before the unit is read.
     QString error;
     if (!path.isEmpty() && !files::canReplace(path, error))
@@ -412,9 +462,22 @@ int Tool::cmdRead()
     table::Table unit;
     if (const int status = readUnit(unit))
         return status;
+    if (json) {
+        QJsonArray entries;
+        for (int i = 0; i < unit.size(); ++i) {
+            QJsonObject e = jsonOf(unit[i]).toObject();
+            e.insert(QStringLiteral("position"), i + 1);
+            entries.append(e);
+        }
+        output(QJsonDocument(QJsonObject{{QStringLiteral("entries"), entries}}).toJson());
+        return ExitDone;
+    }
     if (!format) {
+        // The window's rows; diff and write read them back.
+        QByteArray rows;
         for (int i = 0; i < unit.size(); ++i)
-            result(table::rowOf(i + 1, unit[i]));
+            rows += table::rowOf(i + 1, unit[i]).toLocal8Bit() + '\n';
+        output(rows);
         return ExitDone;
     }
     const QByteArray bytes = *format == files::Format::Onf ? files::onfOf(unit) : files::csvOf(unit);
@@ -424,7 +487,7 @@ int Tool::cmdRead()
     }
     if (!files::replaceWhole(path, bytes, error))
         return fail(ExitUsage, QStringLiteral("%1: %2").arg(path, error));
-    say(QStringLiteral("%1 entries written to %2").arg(unit.size()).arg(path));
+    note(QStringLiteral("%1 entries written to %2").arg(unit.size()).arg(path));
     return ExitDone;
 }
 
@@ -437,10 +500,10 @@ int Tool::openAt(const QString &positionText, int &position)
     return openEngine() ? ExitDone : ExitPort;
 }
 
-int Tool::cmdGet(const QString &positionText)
+int Tool::cmdGet(const QStringList &args)
 {
     int position = 0;
-    if (const int status = openAt(positionText, position))
+    if (const int status = openAt(args[0], position))
         return status;
     table::Entry entry;
     bool exists = false;
@@ -453,8 +516,26 @@ int Tool::cmdGet(const QString &positionText)
     return ExitDone;
 }
 
+int Tool::cmdSet(const QStringList &args)
+{
+    const std::optional<QString> gsm = table::normaliseGsm(args[1]);
+    if (!gsm || *gsm == table::blankGsm())
+        return usage(QStringLiteral("GSM number \"%1\" is not nine digits (use clear for a blank entry)").arg(args[1]),
+                     m_command);
+    bool ok = false;
+    const int object = args[2].trimmed().toInt(&ok);
+    if (!ok || object < 1 || object > table::kLastObject)
+        return usage(QStringLiteral("object number \"%1\" is outside 1..7999").arg(args[2]), m_command);
+    return setEntry(args[0], table::Entry{*gsm, qint16(object)});
+}
+
+int Tool::cmdClear(const QStringList &args)
+{
+    return setEntry(args[0], table::Entry{});
+}
+
 // set and clear: a program job of one entry, read back by itself.
-int Tool::cmdSet(const QString &positionText, const table::Entry &entry)
+int Tool::setEntry(const QString &positionText, const table::Entry &entry)
 {
     int position = 0;
     if (const int status = openAt(positionText, position))
@@ -466,8 +547,7 @@ int Tool::cmdSet(const QString &positionText, const table::Entry &entry)
     if (r.failed())
         return failed(r);
     if (!r.problems.isEmpty()) {
-        for (const table::Problem &p : r.problems)
-            say(p.what);
+        reportProblems(QString(), r.problems);
         return ExitUsage;
     }
     if (r.approved) {
@@ -483,8 +563,9 @@ int Tool::cmdSet(const QString &positionText, const table::Entry &entry)
     return ExitDone;
 }
 
-int Tool::cmdDiff(const QString &path)
+int Tool::cmdDiff(const QStringList &args)
 {
+    const QString &path = args[0];
     files::TableFile file;
     if (!loadFile(path, file))
         return ExitUsage;
@@ -494,8 +575,13 @@ int Tool::cmdDiff(const QString &path)
     m_progress->clear();
     if (r.failed())
         return failed(r);
-    for (const table::Difference &d : r.differences)
-        result(differenceLine(d));
+    if (isSet("json"))
+        output(QJsonDocument(QJsonObject{{QStringLiteral("identical"), r.differences.isEmpty()},
+                                         {QStringLiteral("differences"), jsonOf(r.differences)}})
+                   .toJson());
+    else
+        for (const table::Difference &d : r.differences)
+            result(differenceLine(d));
     return r.differences.isEmpty() ? ExitDone : ExitDiffers;
 }
 
@@ -504,24 +590,36 @@ int Tool::cmdDiff(const QString &path)
 // --yes without one.
 void Tool::showPlan(const WritePlan &p)
 {
-    result(planSummary(p.plan));
+    if (isSet("json")) {
+        output(QJsonDocument(QJsonObject{{QStringLiteral("toWrite"), p.plan.toWrite},
+                                         {QStringLiteral("toBlank"), p.plan.toBlank},
+                                         {QStringLiteral("unchanged"), p.plan.unchanged},
+                                         {QStringLiteral("frames"), int(p.plan.writes.size())},
+                                         {QStringLiteral("unlisted"), p.unlisted},
+                                         {QStringLiteral("prune"), p.prune},
+                                         {QStringLiteral("changes"), jsonOf(p.changes)}})
+                   .toJson());
+    } else {
+        result(planSummary(p.plan));
+    }
     const QString unlisted = unlistedText(p);
     if (!unlisted.isEmpty())
-        say(p.prune ? unlisted : unlisted + QStringLiteral(" (--prune blanks them)"));
+        note(p.prune ? unlisted : unlisted + QStringLiteral(" (--prune blanks them)"));
 }
 
 bool Tool::approve(const WritePlan &p, const QString &path)
 {
     showPlan(p);
-    if (m_parser.isSet(QStringLiteral("dry-run"))) {
-        for (const table::Difference &d : p.changes)
-            result(differenceLine(d));
+    if (isSet("dry-run")) {
+        if (!isSet("json"))
+            for (const table::Difference &d : p.changes)
+                result(differenceLine(d));
         return false;
     }
-    if (!p.prune || p.unlisted == 0 || m_parser.isSet(QStringLiteral("yes")))
+    if (!p.prune || p.unlisted == 0 || isSet("yes"))
         return true;
     const QString question = QStringLiteral("blank %1 used position(s) that %2 does not list?").arg(p.unlisted).arg(path);
-    if (!stdinIsTerminal()) {
+    if (!stdinIsTerminal() || path == QLatin1String("-")) {
         say(question + QStringLiteral(" Say so with --yes; nothing was written"));
         m_declined = ExitUsage;
         return false;
@@ -537,16 +635,19 @@ bool Tool::approve(const WritePlan &p, const QString &path)
     return true;
 }
 
-int Tool::cmdWrite(const QString &path)
+int Tool::cmdWrite(const QStringList &args)
 {
+    const QString &path = args[0];
+    if (isSet("json") && !isSet("dry-run"))
+        return usage(QStringLiteral("--json goes with write --dry-run"), m_command);
     files::TableFile file;
     if (!loadFile(path, file))
         return ExitUsage;
     if (!openEngine())
         return ExitPort;
     ProgramOptions options;
-    options.prune = m_parser.isSet(QStringLiteral("prune"));
-    options.verify = !m_parser.isSet(QStringLiteral("no-verify"));
+    options.prune = isSet("prune");
+    options.verify = !isSet("no-verify");
     const JobResult r = programJob(*m_engine, file.entries, options,
                                    [this, &path](const WritePlan &p) { return approve(p, path); }, stageProgress());
     m_progress->clear();
@@ -558,7 +659,7 @@ int Tool::cmdWrite(const QString &path)
     }
     if (r.plan && r.plan->plan.writes.isEmpty()) {
         showPlan(*r.plan);
-        say(QStringLiteral("the unit already holds what %1 lists: nothing to write").arg(path));
+        note(QStringLiteral("the unit already holds what %1 lists: nothing to write").arg(path));
         return ExitDone;
     }
     if (!r.approved)
@@ -576,12 +677,19 @@ int Tool::cmdWrite(const QString &path)
     return ExitDone;
 }
 
-int Tool::cmdErase()
+int Tool::cmdErase(const QStringList &)
 {
+    if (!isSet("yes"))
+        return usage(QStringLiteral("erase wipes the whole table of the unit: say so with --yes"), m_command);
     if (!openEngine())
         return ExitPort;
+    const int size = positionsForProgress();
     int erased = 0;
-    const Outcome o = m_engine->erase(erased, [this](int done, int total) { m_progress->update(QStringLiteral("erasing"), done, total); });
+    m_erasing = true;
+    const Outcome o = m_engine->erase(erased, [this, size](int done, int total) {
+        m_progress->update(QStringLiteral("erasing"), done, total > 0 ? total : size);
+    });
+    m_erasing = false;
     m_progress->clear();
     if (o == Outcome::Done) {
         result(QStringLiteral("erased %1 positions").arg(erased));

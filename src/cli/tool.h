@@ -4,10 +4,10 @@
 
 #include "unit/engine.h"
 #include "unit/jobs.h"
+#include "cli/commands.h"
 #include "cli/terminal.h"
 #include "files/tablefile.h"
 
-#include <QCommandLineParser>
 #include <QString>
 #include <QStringList>
 
@@ -34,15 +34,20 @@ enum Exit : int {
 };
 
 // What -p names: a device and the COM number it stands for (0 for a
-// device given by its path). Empty device when the text names no port.
+// device given by its name: "ttyUSB0" is /dev/ttyUSB0). Empty device when
+// the text names no port.
 struct PortChoice {
     QString device;
     int number = 0;
 };
 PortChoice portFromArgument(const QString &text);
 
-// The text of --help.
-QString usageText();
+// The timeout -t gives, in milliseconds: 1 ms to an hour written as a plain
+// number of seconds ("0.5"); nothing for any other text ("nan", "1e-9").
+std::optional<int> timeoutFrom(const QString &text);
+
+// The most problems of a file listed one by one; the rest are counted.
+constexpr int kShownProblems = 50;
 
 class Tool {
 public:
@@ -53,11 +58,17 @@ public:
     int run(const QStringList &arguments);
 
 private:
+    friend const QList<CommandInfo> &commandTable();
+
     int runCommand(const QStringList &arguments);
-    int usage(const QString &message);
+    bool isSet(const char *option) const { return m_args.options.contains(QLatin1String(option)); }
+    QString value(const char *option) const { return m_args.options.value(QLatin1String(option)); }
+    int usage(const QString &message, const CommandInfo *command = nullptr);
     int fail(int status, const QString &message);
     // "m7ctl: message" on standard error
     void say(const QString &message);
+    // A note on standard error that -q keeps back ("N entries written to FILE")
+    void note(const QString &message);
     // A line on standard error as it is (a file's problem: FILE:LINE: ...)
     void message(const QString &line);
     // A line of the results, on standard output
@@ -74,24 +85,41 @@ private:
     // Reads POSITION and opens the port: 0, or the exit status.
     int openAt(const QString &positionText, int &position);
     int readUnit(table::Table &unit);
-    // Reads a table file: false (having said why) when it cannot be read or
-    // has problems of its own.
+    // The number of the unit's positions, found by reading single
+    // positions, for the total of a progress line; 0 when no line is shown
+    // or the unit does not tell.
+    int positionsForProgress();
+    // What a run has done so far, said when a second Ctrl-C ends it.
+    QString doneSoFar() const;
+    // Reads a table file (- for standard input): false (having said why)
+    // when it cannot be read or has problems of its own.
     bool loadFile(const QString &path, files::TableFile &file);
-    void reportProblems(const QString &path, const QList<table::Problem> &problems);
-    std::optional<files::Format> formatFor(const QString &path);
+    // FILE:LINE: lines for the first kShownProblems problems, the count of
+    // the rest, and the summary; a number the unit holds twice is named as
+    // the unit's, with the command that mends it. name is empty for an entry
+    // given on the command line.
+    void reportProblems(const QString &name, const QList<table::Problem> &problems);
+    // The format --format gives for path, checked against the name: 0, or
+    // the exit status of a usage error.
+    int formatFor(const QString &path, std::optional<files::Format> &format);
 
-    int cmdPorts();
-    int cmdInfo();
-    int cmdRead();
-    int cmdGet(const QString &positionText);
-    int cmdSet(const QString &positionText, const table::Entry &entry);
-    int cmdDiff(const QString &path);
-    int cmdWrite(const QString &path);
-    int cmdErase();
+    int cmdPorts(const QStringList &args);
+    int cmdInfo(const QStringList &args);
+    int cmdRead(const QStringList &args);
+    int cmdGet(const QStringList &args);
+    int cmdSet(const QStringList &args);
+    int cmdClear(const QStringList &args);
+    int cmdDiff(const QStringList &args);
+    int cmdWrite(const QStringList &args);
+    int cmdErase(const QStringList &args);
+    int cmdHelp(const QStringList &args);
+    int setEntry(const QString &positionText, const table::Entry &entry);
 
     std::FILE *m_out;
     std::FILE *m_err;
-    QCommandLineParser m_parser;
+    Arguments m_args;
+    const CommandInfo *m_command = nullptr;
+    bool m_quiet = false;
     PortChoice m_port;
     int m_timeoutMs = 3000;
     bool m_trace = false;
@@ -100,6 +128,9 @@ private:
     std::unique_ptr<Interrupts> m_interrupts;
     int m_outError = 0;        // errno of the first failed write of a result
     int m_declined = ExitDone; // the exit status of a plan not written
+    std::optional<unit::Stage> m_stage; // the stage a job is in
+    int m_done = 0, m_total = 0;  // ... and how far it got
+    bool m_erasing = false;
 };
 
 } // namespace cli

@@ -5,6 +5,7 @@
 
 #include <QFileInfo>
 #include <QHash>
+#include <QStringDecoder>
 #include <QStringList>
 
 #include <algorithm>
@@ -139,6 +140,25 @@ bool cutRecord(QStringView line, QStringView &position, QStringView &gsm, QStrin
     return true;
 }
 
+// Cuts a row as the window's list and m7ctl's standard output show it,
+// (P) : 359G - O, into its three stretches.
+bool cutRow(QStringView line, QStringView &position, QStringView &gsm, QStringView &object)
+{
+    if (!line.startsWith(QLatin1Char('(')))
+        return false;
+    const qsizetype close = line.indexOf(QLatin1String(") : "), 1);
+    if (close < 0)
+        return false;
+    const qsizetype gsmStart = close + 4;
+    const qsizetype gsmEnd = line.indexOf(QLatin1String(" - "), gsmStart);
+    if (gsmEnd < 0)
+        return false;
+    position = line.mid(1, close - 1);
+    gsm = line.mid(gsmStart, gsmEnd - gsmStart);
+    object = line.mid(gsmEnd + 3);
+    return true;
+}
+
 TableFile parseRecords(const QString &text)
 {
     Collector c;
@@ -149,8 +169,9 @@ TableFile parseRecords(const QString &text)
         if (l.isEmpty())
             continue;
         QStringView position, gsmText, object;
-        if (!cutRecord(l, position, gsmText, object)) {
-            c.problem(line, QStringLiteral("not a record like \"(0001)\",\"359888123456\",17"));
+        if (!cutRecord(l, position, gsmText, object) && !cutRow(l, position, gsmText, object)) {
+            c.problem(line, QStringLiteral("not a record like \"(0001)\",\"359888123456\",17 or a row like "
+                                           "(0001) : 359888123456 - 17"));
             continue;
         }
         // The unit takes a GSM text with an asterisk anywhere for an empty
@@ -232,17 +253,35 @@ QList<CsvRecord> csvRecords(const QString &text, QChar sep)
     return records;
 }
 
-const std::array<QString, 3> &columnNames()
+// The names each column is found by, in any case: English first (the name
+// m7ctl writes), then Bulgarian, as people head their sheets.
+const std::array<QStringList, 3> &columnNames()
 {
-    static const std::array<QString, 3> names{QStringLiteral("position"), QStringLiteral("gsm"),
-                                              QStringLiteral("object")};
+    static const std::array<QStringList, 3> names{
+        QStringList{QStringLiteral("position"), QStringLiteral("позиция")},
+        QStringList{QStringLiteral("gsm"), QStringLiteral("gsm number"), QStringLiteral("gsm номер"),
+                    QStringLiteral("телефон")},
+        QStringList{QStringLiteral("object"), QStringLiteral("обект")}};
     return names;
 }
 
+// The value a spreadsheet meant by a field: Excel keeps a leading zero as
+// '0888000001 or ="0888000002" (saved as "=""0888000002""").
+QString sheetValue(const QString &field)
+{
+    const QStringView t = trimmed(field);
+    if (t.size() >= 3 && t.startsWith(QLatin1String("=\"")) && t.endsWith(QLatin1Char('"')))
+        return t.mid(2, t.size() - 3).toString();
+    if (t.startsWith(QLatin1Char('\'')))
+        return t.mid(1).toString();
+    return field;
+}
+
 struct Header {
-    qsizetype at = -1;                // index of the header record
+    qsizetype at = -1;                // index of the header record (or the first row without one)
     std::array<int, 3> column{-1, -1, -1}; // position, gsm, object
     QStringList twice;                // column names that stand more than once
+    bool none = false;                // no header: the rows are position, gsm, object
     int found() const { return int(std::count_if(column.begin(), column.end(), [](int c) { return c >= 0; })); }
 };
 
@@ -256,15 +295,32 @@ Header findHeader(const QList<CsvRecord> &records)
     const QStringList &fields = records[h.at].fields;
     for (int f = 0; f < fields.size(); ++f) {
         for (int k = 0; k < 3; ++k) {
-            if (trimmed(fields[f]).compare(columnNames()[k], Qt::CaseInsensitive) != 0)
+            const QStringView name = trimmed(fields[f]);
+            if (!std::any_of(columnNames()[k].cbegin(), columnNames()[k].cend(),
+                             [name](const QString &n) { return name.compare(n, Qt::CaseInsensitive) == 0; }))
                 continue;
             if (h.column[k] < 0)
                 h.column[k] = f;
-            else if (!h.twice.contains(columnNames()[k]))
-                h.twice.append(columnNames()[k]);
+            else if (!h.twice.contains(columnNames()[k].first()))
+                h.twice.append(columnNames()[k].first());
         }
     }
+    // A first row of three or more fields that begins with a position is
+    // a row: the file has no header, and its columns are in m7ctl's order.
+    if (h.found() == 0 && fields.size() >= 3 && wholeNumber(trimmed(sheetValue(fields[0])))) {
+        h.column = {0, 1, 2};
+        h.none = true;
+    }
     return h;
+}
+
+// "position (позиция), gsm (...) and object (обект)"
+QString lookedFor()
+{
+    QStringList names;
+    for (const QStringList &n : columnNames())
+        names.append(QStringLiteral("%1 (%2)").arg(n.first(), n.mid(1).join(QLatin1String(", "))));
+    return QStringLiteral("looked for %1, %2 and %3 in any case").arg(names[0], names[1], names[2]);
 }
 
 TableFile parseSpreadsheet(const QString &text)
@@ -292,12 +348,19 @@ TableFile parseSpreadsheet(const QString &text)
         QStringList missing;
         for (int k = 0; k < 3; ++k)
             if (header.column[k] < 0)
-                missing.append(columnNames()[k]);
+                missing.append(columnNames()[k].first());
         const QString last = missing.takeLast();
-        c.problem(headerLine, missing.isEmpty()
-                                  ? QStringLiteral("the header line lacks the column %1").arg(last)
-                                  : QStringLiteral("the header line lacks the columns %1 and %2")
-                                        .arg(missing.join(QLatin1String(", ")), last));
+        QStringList cells;
+        for (const QString &f : records[header.at].fields)
+            cells.append(trimmed(f).toString());
+        QString shown = cells.join(QLatin1String(" | "));
+        if (shown.size() > 80)
+            shown = shown.left(77) + QLatin1String("...");
+        c.problem(headerLine, (missing.isEmpty()
+                                   ? QStringLiteral("the header line lacks the column %1").arg(last)
+                                   : QStringLiteral("the header line lacks the columns %1 and %2")
+                                         .arg(missing.join(QLatin1String(", ")), last)) +
+                                  QStringLiteral(": found %1; %2").arg(quoted(shown), lookedFor()));
         return c.file;
     }
     for (const QString &name : header.twice)
@@ -307,12 +370,12 @@ TableFile parseSpreadsheet(const QString &text)
         const CsvRecord &r = records[i];
         if (r.unclosed)
             c.problem(r.line, QStringLiteral("a quotation mark opened on this line is never closed"));
-        if (i == header.at || r.unclosed || allEmpty(r.fields))
+        if ((i == header.at && !header.none) || r.unclosed || allEmpty(r.fields))
             continue;
-        const auto field = [&r](int k) { return k < r.fields.size() ? QStringView(r.fields[k]) : QStringView(); };
-        const QStringView gsmText = field(header.column[1]);
-        c.take(r.line, field(header.column[0]), normaliseGsm(gsmText.toString()), gsmText, field(header.column[2]),
-               true);
+        const auto field = [&r](int k) { return k < r.fields.size() ? sheetValue(r.fields[k]) : QString(); };
+        const QString position = field(header.column[0]), gsmText = field(header.column[1]),
+                      object = field(header.column[2]);
+        c.take(r.line, position, normaliseGsm(gsmText), gsmText, object, true);
     }
     return c.file;
 }
@@ -343,13 +406,46 @@ QString unknownFormatText(const QString &path)
     return QStringLiteral("cannot tell the format of %1: name it .onf, .tfo or .csv").arg(path);
 }
 
-TableFile parseTable(const QByteArray &bytes, Format format)
+namespace {
+// The text of a table file. UTF-16 with its byte-order mark, little- or
+// big-endian (a spreadsheet's "Unicode text"); else UTF-8, with or without
+// its mark, for a spreadsheet, and one byte per character for records.
+// CR LF, LF and a CR alone all end a line: each becomes one LF.
+QString textOf(const QByteArray &bytes, Format format)
 {
     QByteArrayView b(bytes);
-    if (b.startsWith("\xEF\xBB\xBF"))
-        b = b.sliced(3);
-    // Records are one byte per character; a spreadsheet writes UTF-8.
-    TableFile file = format == Format::Onf ? parseRecords(QString::fromLatin1(b)) : parseSpreadsheet(QString::fromUtf8(b));
+    QString text;
+    if (b.startsWith("\xFF\xFE") || b.startsWith("\xFE\xFF")) {
+        QStringDecoder decode(b.startsWith("\xFF") ? QStringConverter::Utf16LE : QStringConverter::Utf16BE,
+                              QStringConverter::Flag::Stateless);
+        text = decode(b.sliced(2));
+    } else {
+        if (b.startsWith("\xEF\xBB\xBF"))
+            b = b.sliced(3);
+        text = format == Format::Onf ? QString::fromLatin1(b) : QString::fromUtf8(b);
+    }
+    text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    return text;
+}
+} // namespace
+
+Format formatFromContent(const QByteArray &bytes)
+{
+    const QString text = textOf(bytes, Format::Csv);
+    for (const QStringView line : QStringView(text).split(QLatin1Char('\n'))) {
+        const QStringView l = trimmed(line);
+        if (l.isEmpty())
+            continue;
+        return l.startsWith(QLatin1Char('(')) || l.startsWith(QLatin1String("\"(")) ? Format::Onf : Format::Csv;
+    }
+    return Format::Onf;
+}
+
+TableFile parseTable(const QByteArray &bytes, Format format)
+{
+    const QString text = textOf(bytes, format);
+    TableFile file = format == Format::Onf ? parseRecords(text) : parseSpreadsheet(text);
     // A file that lists nothing is no table: written with prune it would
     // blank the whole unit, and compared it would match any unit.
     if (file.entries.isEmpty() && file.problems.isEmpty())

@@ -43,18 +43,32 @@ std::optional<Format> formatFromName(const QString &path);
 // What to say of a name formatFromName() does not know.
 QString unknownFormatText(const QString &path);
 
+// The format the content of a file shows: its first line that is not
+// empty begins with "(0001)" (a record) or (0001) (a row as the window's
+// list shows it, read as records are); anything else is a spreadsheet
+// table (with or without a header). An empty file counts as records.
+Format formatFromContent(const QByteArray &bytes);
+
 // Reads a table file.
 //
+// Any file: UTF-8 (with or without a byte-order mark) or UTF-16 with its
+// byte-order mark, little- or big-endian; lines end in CR LF, LF or CR
+// alone, the last one may lack it.
+//
 // Records: the position comes from the "(0001)" stretch; a GSM stretch with
-// an asterisk anywhere is a blank entry, as the unit treats it. Lines end
-// in CR LF or LF, the last one may lack it; empty lines are passed over.
+// an asterisk anywhere is a blank entry, as the unit treats it. A row as
+// the window's list shows it, (0001) : 359888123456 - 17, is taken as the
+// record of that entry. Empty lines are passed over.
 //
 // Spreadsheet tables are read as spreadsheets write them: a UTF-8
 // byte-order mark, ";" or a tab instead of "," (whichever splits the header
 // into the three columns), quoted fields with "" for a quotation mark,
-// LF line ends, the columns position, gsm and object found by name in any
-// order and any case (other columns are ignored), rows whose fields are all
-// empty passed over, GSM numbers in any form normaliseGsm() takes, an empty
+// the columns position, gsm and object found by name in any order and any
+// case, in English or Bulgarian (позиция, gsm номер, обект; other columns
+// are ignored), or no header at all when the first row begins with a
+// position (the columns are then position, gsm, object), rows whose fields
+// are all empty passed over, GSM numbers in any form normaliseGsm() takes,
+// Excel's leading-zero forms '0888123456 and ="0888123456", an empty
 // object number in a blank entry.
 TableFile parseTable(const QByteArray &bytes, Format format);
 

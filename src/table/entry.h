@@ -49,6 +49,10 @@ inline QString rowOf(int position, const Entry &e) { return makeRow(position, e.
 struct Problem {
     int line;
     QString what;
+    // > 0: the unit itself holds a number at this position and at one
+    // before it, and the file sets neither: the unit's fault, not the
+    // file's, mended by blanking this position.
+    int unitsOwn = 0;
 };
 
 // One entry read from a file: the position it is for (1..kLastPosition)

@@ -49,7 +49,9 @@ QList<Problem> checkAgainstUnit(const Table &unit, const QList<FileEntry> &entri
     // The earlier holder of a number stays named; every later one is a problem.
     const auto twice = [&](const QString &what, int first, int second) {
         const int line = lineOf.contains(second) ? lineOf.value(second) : lineOf.value(first);
-        problems.append({line, QStringLiteral("%1 at %2 and at %3").arg(what, where(first), where(second))});
+        const bool unitsOwn = !lineOf.contains(first) && !lineOf.contains(second);
+        problems.append({line, QStringLiteral("%1 at %2 and at %3").arg(what, where(first), where(second)),
+                         unitsOwn ? second : 0});
     };
 
     const Table result = resultOf(unit, entries, prune);

@@ -35,12 +35,9 @@ LoadedFile loadTableFile(const QString &path, std::optional<files::Format> forma
     LoadedFile loaded;
     if (!format)
         format = files::formatFromName(path);
-    if (!format) {
-        loaded.error = files::unknownFormatText(path);
-        return loaded;
-    }
     QFile f(path);
-    if (!f.open(QIODevice::ReadOnly)) {
+    const bool input = path == QLatin1String("-");
+    if (!(input ? f.open(stdin, QIODevice::ReadOnly) : f.open(QIODevice::ReadOnly))) {
         loaded.error = QStringLiteral("%1: %2").arg(path, f.errorString());
         return loaded;
     }
@@ -49,7 +46,8 @@ LoadedFile loadTableFile(const QString &path, std::optional<files::Format> forma
         loaded.error = QStringLiteral("%1: %2").arg(path, f.errorString());
         return loaded;
     }
-    loaded.file = files::parseTable(bytes, *format);
+    // A name that does not say the format leaves it to the content.
+    loaded.file = files::parseTable(bytes, format ? *format : files::formatFromContent(bytes));
     return loaded;
 }
 

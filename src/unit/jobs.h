@@ -25,7 +25,8 @@ struct LoadedFile {
     files::TableFile file;
     QString error;
 };
-// Reads a table file in the given format, or in the one its name says.
+// Reads a table file in the given format, or in the one its name says, or
+// else in the one its content shows; "-" is standard input.
 LoadedFile loadTableFile(const QString &path, std::optional<files::Format> format);
 
 // "NAME:LINE: what is wrong" ("NAME: what is wrong" for the file as a whole).

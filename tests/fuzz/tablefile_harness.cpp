@@ -25,7 +25,9 @@ table::Table tableOf(const QList<table::FileEntry> &entries)
 QString checkOne(const QByteArray &bytes, files::Format format)
 {
     const files::TableFile f = files::parseTable(bytes, format);
-    const int lines = int(bytes.count('\n')) + (bytes.isEmpty() || bytes.endsWith('\n') ? 0 : 1);
+    // A CR alone ends a line too, and a UTF-16 line end holds one of these
+    // bytes: at most this many lines.
+    const int lines = int(bytes.count('\n') + bytes.count('\r')) + 1;
     for (const table::Problem &p : f.problems)
         if (p.line < 0 || p.line > lines || p.what.isEmpty())
             return QStringLiteral("problem on line %1 of %2: %3").arg(p.line).arg(lines).arg(p.what);

@@ -47,7 +47,8 @@ Unit::Unit(const Options &options, QObject *parent)
     connect(&m_writeTimer, &QTimer::timeout, this, &Unit::pump);
 
     m_helloTimer.setSingleShot(true);
-    m_helloTimer.setInterval(kHelloDelayMs);
+    // A day is as good as never: the first command brings the hello.
+    m_helloTimer.setInterval(m_options.helloWhenAsked ? 24 * 3600 * 1000 : kHelloDelayMs);
     connect(&m_helloTimer, &QTimer::timeout, this, [this] {
         queueHello();
         pump();

@@ -90,6 +90,9 @@ struct Options
                             // port (at once when a command comes first)
     bool info = false;      // the two information lines after the hello and
                             // after every whole-table read
+    bool helloWhenAsked = false; // the hello (and information lines) wait
+                            // for the first command: a unit that speaks
+                            // only when spoken to
     int heartbeatMs = 0;    // > 0: a "(K)" line once the line has been idle
                             // this long, and again every so often
     bool keepLog = true;    // framesReceived() and bytesSent() keep
