@@ -1,12 +1,20 @@
 #include "cli/terminal.h"
 
+#include <csignal>
+#include <cstdlib>
+
+#ifdef Q_OS_WIN
+#include <QMetaObject>
+
+#include <atomic>
+#include <windows.h>
+#else
 #include <QSocketNotifier>
 
 #include <cerrno>
-#include <csignal>
-#include <cstdlib>
 #include <fcntl.h>
 #include <unistd.h>
+#endif
 
 namespace cli {
 
@@ -55,6 +63,56 @@ void ProgressLine::clear()
     m_shown = false;
 }
 
+#ifdef Q_OS_WIN
+
+// A console whose output understands the escape codes of the progress line
+// (Windows 10 and later, once asked); a pipe, a file or an older console
+// gets no progress line.
+bool stderrIsTerminal()
+{
+    const HANDLE err = ::GetStdHandle(STD_ERROR_HANDLE);
+    DWORD mode = 0;
+    if (err == INVALID_HANDLE_VALUE || !::GetConsoleMode(err, &mode))
+        return false;
+    return (mode & ENABLE_VIRTUAL_TERMINAL_PROCESSING)
+        || ::SetConsoleMode(err, mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING);
+}
+
+namespace {
+// Windows calls a console control handler on a thread of its own: it only
+// counts and posts the news to the object's thread.
+std::atomic<int> g_count{0};
+std::atomic<Interrupts *> g_target{nullptr};
+
+BOOL WINAPI onConsoleControl(DWORD type)
+{
+    if (type != CTRL_C_EVENT && type != CTRL_BREAK_EVENT)
+        return FALSE; // closing the console or logging off: the default ends the process
+    if (++g_count > 1)
+        std::_Exit(130);
+    if (Interrupts *target = g_target.load())
+        QMetaObject::invokeMethod(target, [target] { emit target->interrupted(); }, Qt::QueuedConnection);
+    return TRUE;
+}
+} // namespace
+
+Interrupts::Interrupts(QObject *parent) : QObject(parent)
+{
+    g_count = 0;
+    g_target = this;
+    // Connected first, so that seen() is true in every slot of interrupted().
+    connect(this, &Interrupts::interrupted, this, [this] { m_count = g_count; });
+    ::SetConsoleCtrlHandler(onConsoleControl, TRUE);
+}
+
+Interrupts::~Interrupts()
+{
+    ::SetConsoleCtrlHandler(onConsoleControl, FALSE);
+    g_target = nullptr;
+}
+
+#else
+
 bool stderrIsTerminal()
 {
     return ::isatty(STDERR_FILENO) == 1;
@@ -98,5 +156,7 @@ Interrupts::~Interrupts()
     std::signal(SIGINT, SIG_DFL);
     std::signal(SIGTERM, SIG_DFL);
 }
+
+#endif
 
 } // namespace cli

@@ -39,8 +39,9 @@ private:
 bool stderrIsTerminal();
 
 // Turns SIGINT and SIGTERM into the signal interrupted() on the event loop
-// (a handler may only write to a pipe). A second signal ends the process at
-// once with status 130.
+// (a handler may only write to a pipe); on Windows the same for Ctrl-C and
+// Ctrl-Break in the console. A second one ends the process at once with
+// status 130.
 class Interrupts : public QObject {
     Q_OBJECT
 public:
