@@ -1,13 +1,21 @@
 #include "cli/terminal.h"
 
+#include <csignal>
+#include <cstdlib>
+
+#ifdef Q_OS_WIN
+#include <QMetaObject>
+
+#include <atomic>
+#include <windows.h>
+#else
 #include <QSocketNotifier>
 
 #include <cerrno>
-#include <csignal>
-#include <cstdlib>
 #include <fcntl.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
+#endif
 
 namespace cli {
 
@@ -61,6 +69,70 @@ void ProgressLine::clear()
     std::fflush(m_out);
     m_shown = false;
 }
+
+#ifdef Q_OS_WIN
+
+bool stdinIsTerminal()
+{
+    DWORD mode = 0;
+    return ::GetConsoleMode(::GetStdHandle(STD_INPUT_HANDLE), &mode) != 0;
+}
+
+int stderrColumns()
+{
+    CONSOLE_SCREEN_BUFFER_INFO info;
+    if (!::GetConsoleScreenBufferInfo(::GetStdHandle(STD_ERROR_HANDLE), &info))
+        return 80;
+    return info.srWindow.Right - info.srWindow.Left + 1;
+}
+
+// A console whose output understands the escape codes of the progress line
+// (Windows 10 and later, once asked); a pipe, a file or an older console
+// gets no progress line.
+bool stderrIsTerminal()
+{
+    const HANDLE err = ::GetStdHandle(STD_ERROR_HANDLE);
+    DWORD mode = 0;
+    if (err == INVALID_HANDLE_VALUE || !::GetConsoleMode(err, &mode))
+        return false;
+    return (mode & ENABLE_VIRTUAL_TERMINAL_PROCESSING)
+        || ::SetConsoleMode(err, mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING);
+}
+
+namespace {
+// Windows calls a console control handler on a thread of its own: it only
+// counts and posts the news to the object's thread.
+std::atomic<int> g_count{0};
+std::atomic<Interrupts *> g_target{nullptr};
+
+BOOL WINAPI onConsoleControl(DWORD type)
+{
+    if (type != CTRL_C_EVENT && type != CTRL_BREAK_EVENT)
+        return FALSE; // closing the console or logging off: the default ends the process
+    if (++g_count > 1)
+        std::_Exit(130);
+    if (Interrupts *target = g_target.load())
+        QMetaObject::invokeMethod(target, [target] { emit target->interrupted(); }, Qt::QueuedConnection);
+    return TRUE;
+}
+} // namespace
+
+Interrupts::Interrupts(QObject *parent) : QObject(parent)
+{
+    g_count = 0;
+    g_target = this;
+    // Connected first, so that seen() is true in every slot of interrupted().
+    connect(this, &Interrupts::interrupted, this, [this] { m_count = g_count; });
+    ::SetConsoleCtrlHandler(onConsoleControl, TRUE);
+}
+
+Interrupts::~Interrupts()
+{
+    ::SetConsoleCtrlHandler(onConsoleControl, FALSE);
+    g_target = nullptr;
+}
+
+#else
 
 bool stdinIsTerminal()
 {
@@ -122,5 +194,7 @@ Interrupts::~Interrupts()
     std::signal(SIGTERM, SIG_DFL);
     std::signal(SIGHUP, SIG_DFL);
 }
+
+#endif
 
 } // namespace cli

@@ -49,8 +49,9 @@ bool stdinIsTerminal();
 
 // Turns SIGINT, SIGTERM and SIGHUP (the terminal or SSH session gone) into
 // the signal interrupted() on the event loop (a handler may only write to a
-// pipe). A second signal ends the process at once with status 130, after
-// "m7ctl: " and the text of lastWords on standard error.
+// pipe); on Windows the same for Ctrl-C and Ctrl-Break in the console. A
+// second one ends the process at once with status 130, after "m7ctl: " and
+// the text of lastWords on standard error.
 class Interrupts : public QObject {
     Q_OBJECT
 public:

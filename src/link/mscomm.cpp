@@ -15,13 +15,29 @@
 #include <linux/serial.h>
 #include <sys/ioctl.h>
 #endif
+#ifdef Q_OS_WIN
+#include <windows.h>
+#endif
 
 namespace comm {
+
+namespace {
+#ifdef Q_OS_WIN
+// How often the port is read on Windows (see pollInput).
+constexpr int kReadPollMs = 20;
+// Errors that a read of nothing answered this many times in a row mean
+// that the device is gone, whatever the driver still says about it.
+constexpr int kMaxFruitlessRecoveries = 3;
+#endif
+} // namespace
 
 MSComm::MSComm(PortMapper mapper, QObject *parent)
     : QObject(parent), m_mapper(std::move(mapper)), m_port(new QSerialPort(this))
 {
     connect(m_port, &QSerialPort::readyRead, this, [this] {
+#ifdef Q_OS_WIN
+        m_fruitlessRecoveries = 0;
+#endif
         m_commEvent = comEvReceive;
         emit OnComm();
     });
@@ -32,6 +48,11 @@ MSComm::MSComm(PortMapper mapper, QObject *parent)
         }
     });
     connect(m_port, &QSerialPort::errorOccurred, this, [this](QSerialPort::SerialPortError e) { onError(e); });
+#ifdef Q_OS_WIN
+    m_readTimer = new QTimer(this);
+    m_readTimer->setInterval(kReadPollMs);
+    connect(m_readTimer, &QTimer::timeout, this, &MSComm::pollInput);
+#endif
 }
 
 MSComm::~MSComm() = default;
@@ -63,6 +84,7 @@ bool MSComm::setPortOpen(bool open)
         return false;
     }
     if (!open) {
+        stopReading();
         m_port->close();
         m_port->clearError();
         m_pending.clear();
@@ -77,9 +99,11 @@ bool MSComm::setPortOpen(bool open)
     // The port's lock file is named after the name it is opened by: open
     // the device a link (/dev/serial/by-id/...) stands for, so that two
     // names of one device lock one file.
+#ifdef Q_OS_UNIX
     const QString resolved = QFileInfo(device).canonicalFilePath();
     if (!resolved.isEmpty())
         device = resolved;
+#endif
     m_port->setPortName(device);
     m_port->setBaudRate(kBaudRate);
     m_port->setDataBits(QSerialPort::Data8);
@@ -95,6 +119,10 @@ bool MSComm::setPortOpen(bool open)
     m_pending.clear();
     m_openDevice = device;
     askForLowLatency();
+#ifdef Q_OS_WIN
+    m_fruitlessRecoveries = 0;
+    m_readTimer->start();
+#endif
     return true;
 }
 
@@ -120,8 +148,36 @@ qint64 MSComm::InBufferCount() const
 
 void MSComm::release()
 {
+    stopReading();
     if (PortOpen())
         m_port->close();
+}
+
+void MSComm::stopReading()
+{
+    if (m_readTimer)
+        m_readTimer->stop();
+}
+
+// Windows: QSerialPort waits for the driver's "character received" event
+// before it reads, and where that event never comes (Wine's serial layer,
+// some adapter drivers) received bytes would sit in the driver until the
+// program reads by itself. Reading every few milliseconds while the port is
+// open makes receiving independent of that event; where the event works,
+// this mostly finds nothing and costs nothing.
+void MSComm::pollInput()
+{
+    if (!PortOpen() || m_closing)
+        return;
+    const QByteArray bytes = m_port->readAll();
+    if (bytes.isEmpty())
+        return;
+#ifdef Q_OS_WIN
+    m_fruitlessRecoveries = 0;
+#endif
+    m_pending += bytes;
+    m_commEvent = comEvReceive;
+    emit OnComm();
 }
 
 // QSerialPort reports an unplugged device as ReadError or ResourceError, and
@@ -178,6 +234,15 @@ bool MSComm::deviceGone() const
     if (::poll(&p, 1, 0) < 0)
         return true;
     return (p.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
+#elif defined(Q_OS_WIN)
+    // A removed device fails every request on its handle: asking for the
+    // port's state is the cheapest one. A driver that still answers but
+    // fails every read (Wine on a hung-up line) is gone as well.
+    DWORD errors = 0;
+    COMSTAT status{};
+    if (!::ClearCommError(m_port->handle(), &errors, &status))
+        return true;
+    return m_fruitlessRecoveries >= kMaxFruitlessRecoveries;
 #else
     return true;
 #endif
@@ -187,6 +252,7 @@ void MSComm::closeLost()
 {
     if (!PortOpen())
         return;
+    stopReading();
     m_port->close();
     m_port->clearError();
     m_pending.clear();
@@ -200,7 +266,11 @@ void MSComm::recoverReading()
         return;
     m_port->clearError();
     // Reading re-arms the port's read notification that the error turned off.
-    m_pending += m_port->readAll();
+    const QByteArray bytes = m_port->readAll();
+#ifdef Q_OS_WIN
+    m_fruitlessRecoveries = bytes.isEmpty() ? m_fruitlessRecoveries + 1 : 0;
+#endif
+    m_pending += bytes;
     if (!m_pending.isEmpty()) {
         m_commEvent = comEvReceive;
         emit OnComm();

@@ -11,6 +11,7 @@
 #include <functional>
 
 class QSerialPort;
+class QTimer;
 
 namespace comm {
 
@@ -71,6 +72,8 @@ private:
     void askForLowLatency();
     void closeLost();
     void recoverReading();
+    void pollInput();
+    void stopReading();
 
     PortMapper m_mapper;
     QSerialPort *m_port = nullptr;
@@ -81,6 +84,12 @@ private:
     QString m_openDevice;   // the device opened last
     QByteArray m_pending;   // bytes taken out of the port while recovering
     bool m_closing = false; // a lost device is being closed
+    // Windows only: reads the port while it is open, since the port's own
+    // read notification cannot be relied on there (see pollInput).
+    QTimer *m_readTimer = nullptr;
+#ifdef Q_OS_WIN
+    int m_fruitlessRecoveries = 0; // recoveries in a row that read nothing
+#endif
 };
 
 } // namespace comm

@@ -72,6 +72,12 @@ QString openFailureText(int portNumber, const QString &device, int serialPortErr
             + tr("There is no such port. Check that the unit's cable or USB adapter is plugged in and "
                  "that the right COM is chosen.");
     case QSerialPort::PermissionError:
+#ifdef Q_OS_WIN
+        // Windows has no lock files and no device groups: a port that is
+        // refused is open in another program.
+        return where + QLatin1Char('\r')
+            + tr("The port is in use by another program. Close it and try again.");
+#endif
         if (platformText.contains(QLatin1String("lock"), Qt::CaseInsensitive)) {
             const QString lock = lockFilePathFor(device);
             const QString holder = lockHolder(lock);
