@@ -16,6 +16,7 @@
 #include <QScrollBar>
 #include <QFile>
 #include <QMenu>
+#include <QProcess>
 #include <QProgressDialog>
 #include <QSignalSpy>
 #include <QTest>
@@ -504,6 +505,57 @@ private slots:
         QCOMPARE(b.table(), wanted);
         QVERIFY(b.listShowsUnit());
         QCOMPARE(contents(QStringLiteral("temp.tfo")), files::onfOf(wanted));
+    }
+    // The window's jobs and m7ctl run one pipeline: for the same file and
+    // unit, Compare lists the positions "m7ctl diff" lists, and Program
+    // the problems "m7ctl write --dry-run" names.
+    void sameAnswerAsM7ctl_data()
+    {
+        QTest::addColumn<bool>("program");
+        QTest::addColumn<QByteArray>("file");
+        const QByteArray cut = "position,gsm,object\r\n1,888100001,101\r\n2,866600002,6602\r\n";
+        QTest::newRow("compare: a cut file") << false << cut;
+        QTest::newRow("compare: beyond the unit") << false << cut + "41,866600041,6641\r\n";
+        QTest::newRow("program: clashes") << true
+                                          << QByteArray("position,gsm,object\r\n5,888100001,6605\r\n50,866600050,"
+                                                        "6650\r\n6,866600006,102\r\n");
+    }
+    void sameAnswerAsM7ctl()
+    {
+        QFETCH(bool, program);
+        QFETCH(QByteArray, file);
+        Bench b(unitOf(40));
+        QVERIFY(b.start({{0, {"888100001", 101}}, {1, {"888100002", 102}}}));
+        QVERIFY(put(QStringLiteral("file.csv"), file));
+        QStringList window;
+        const DialogResponders scripted = setDialogResponders({});
+        const DialogResponders own{scripted.text, scripted.fileName,
+                                   [&](PlanView &plan) {
+                                       for (const auto &change : plan.changes)
+                                           window << change.first.left(6);
+                                       return false;
+                                   },
+                                   [&](const QString &summary, const QStringList &lines) { window << summary << lines; }};
+        setDialogResponders(own);
+        b.dialogs.answers << QStringLiteral("file.csv");
+        b.choose(program ? b.w->listMenu->programAction : b.w->listMenu->compareAction);
+        setDialogResponders(scripted);
+        QVERIFY(waitFor([&] { return b.w->MSComm1->PortOpen(); }));
+        b.w->imgConnected_Click(); // m7ctl gets the port
+        QVERIFY(!b.w->MSComm1->PortOpen());
+        QProcess m7ctl;
+        m7ctl.start(QStringLiteral(M7CTL), program ? QStringList{"-p", b.unit.slavePath(), "write", "file.csv", "--dry-run"}
+                                                   : QStringList{"-p", b.unit.slavePath(), "diff", "file.csv"});
+        QVERIFY(waitFor([&] { return m7ctl.state() == QProcess::NotRunning; }, 60000));
+        QStringList cli;
+        const QString out = QString::fromLocal8Bit(program ? m7ctl.readAllStandardError() : m7ctl.readAllStandardOutput());
+        for (QString line : out.split(QLatin1Char('\n'), Qt::SkipEmptyParts))
+            cli << (program ? line.remove(QStringLiteral("m7ctl: ")) : line.left(6));
+        if (program)
+            cli.move(cli.size() - 1, 0); // the window says the count first
+        QVERIFY(!window.isEmpty());
+        QCOMPARE(window, cli);
+        QCOMPARE(m7ctl.exitCode(), program ? 2 : 1);
     }
 };
 
