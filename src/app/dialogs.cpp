@@ -7,6 +7,8 @@
 #include <QInputDialog>
 #include <QRegularExpression>
 
+#include <utility>
+
 namespace app {
 
 namespace {
@@ -50,9 +52,7 @@ QString remembered(const QString &path)
 
 DialogResponders setDialogResponders(DialogResponders r)
 {
-    DialogResponders old = std::move(responders());
-    responders() = std::move(r);
-    return old;
+    return std::exchange(responders(), std::move(r));
 }
 
 std::optional<QString> AskText(const QString &prompt, const QString &title, const QString &initial)

@@ -3,6 +3,8 @@
 #include <QApplication>
 #include <QMessageBox>
 
+#include <utility>
+
 namespace app {
 
 namespace {
@@ -15,9 +17,7 @@ MsgBoxResponder &responder()
 
 MsgBoxResponder setMsgBoxResponder(MsgBoxResponder r)
 {
-    MsgBoxResponder old = std::move(responder());
-    responder() = std::move(r);
-    return old;
+    return std::exchange(responder(), std::move(r));
 }
 
 QString appTitle()

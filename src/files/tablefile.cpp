@@ -122,41 +122,37 @@ private:
 
 // ---------------------------------------------------------------- records
 
-// Cuts a record "(P)","G",O into its three stretches.
-bool cutRecord(QStringView line, QStringView &position, QStringView &gsm, QStringView &object)
+// Cuts a line made of a start, the position, a separator, the GSM text, a
+// second separator and the object number into its three stretches.
+bool cutThree(QStringView line, QLatin1String start, QLatin1String afterPosition, QLatin1String afterGsm,
+              QStringView &position, QStringView &gsm, QStringView &object)
 {
-    if (!line.startsWith(QLatin1String("\"(")))
+    if (!line.startsWith(start))
         return false;
-    const qsizetype close = line.indexOf(QLatin1String(")\",\""), 2);
+    const qsizetype close = line.indexOf(afterPosition, start.size());
     if (close < 0)
         return false;
-    const qsizetype gsmStart = close + 4;
-    const qsizetype gsmEnd = line.indexOf(QLatin1String("\","), gsmStart);
+    const qsizetype gsmStart = close + afterPosition.size();
+    const qsizetype gsmEnd = line.indexOf(afterGsm, gsmStart);
     if (gsmEnd < 0)
         return false;
-    position = line.mid(2, close - 2);
+    position = line.mid(start.size(), close - start.size());
     gsm = line.mid(gsmStart, gsmEnd - gsmStart);
-    object = line.mid(gsmEnd + 2);
+    object = line.mid(gsmEnd + afterGsm.size());
     return true;
 }
 
-// Cuts a row as the window's list and m7ctl's standard output show it,
-// (P) : 359G - O, into its three stretches.
+// A record "(P)","G",O.
+bool cutRecord(QStringView line, QStringView &position, QStringView &gsm, QStringView &object)
+{
+    return cutThree(line, QLatin1String("\"("), QLatin1String(")\",\""), QLatin1String("\","), position, gsm, object);
+}
+
+// A row as the window's list and m7ctl's standard output show it:
+// (P) : 359G - O.
 bool cutRow(QStringView line, QStringView &position, QStringView &gsm, QStringView &object)
 {
-    if (!line.startsWith(QLatin1Char('(')))
-        return false;
-    const qsizetype close = line.indexOf(QLatin1String(") : "), 1);
-    if (close < 0)
-        return false;
-    const qsizetype gsmStart = close + 4;
-    const qsizetype gsmEnd = line.indexOf(QLatin1String(" - "), gsmStart);
-    if (gsmEnd < 0)
-        return false;
-    position = line.mid(1, close - 1);
-    gsm = line.mid(gsmStart, gsmEnd - gsmStart);
-    object = line.mid(gsmEnd + 3);
-    return true;
+    return cutThree(line, QLatin1String("("), QLatin1String(") : "), QLatin1String(" - "), position, gsm, object);
 }
 
 TableFile parseRecords(const QString &text)
