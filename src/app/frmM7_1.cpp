@@ -70,6 +70,10 @@ frmM7_1::~frmM7_1()
 {
     Form_Unload();
     delete m_splash.data();
+    // The list's menu follows the list's rows: it goes before the list,
+    // whose rows go when the window's children are deleted.
+    delete listMenu;
+    listMenu = nullptr;
 }
 
 void frmM7_1::buildControls(const Design &design)
