@@ -119,6 +119,10 @@ private slots:
         QCOMPARE(cli::portFromArgument(QStringLiteral("4")).number, 4);
         QVERIFY(cli::portFromArgument(QStringLiteral("COM5")).device.isEmpty());
         QVERIFY(cli::portFromArgument(QStringLiteral("0")).device.isEmpty());
+        // Windows: any COMn is a port, a bare number above 4 is not.
+        QCOMPARE(cli::portFromArgument(QStringLiteral("com12"), true).device, QStringLiteral("COM12"));
+        QVERIFY(cli::portFromArgument(QStringLiteral("12"), true).device.isEmpty());
+        QVERIFY(cli::portFromArgument(QStringLiteral("COM257"), true).device.isEmpty());
         const auto mapping = [](int n) { return QStringLiteral("/dev/ttyUSB%1").arg(n + 1); };
         QCOMPARE(cli::comNumberOf(QStringLiteral("/dev/ttyUSB5"), mapping), 4);
         QCOMPARE(cli::comNumberOf(QStringLiteral("/dev/ttyUSB1"), mapping), 0);

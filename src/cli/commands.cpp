@@ -14,8 +14,12 @@ const QList<OptionInfo> &optionTable()
 {
     static const QList<OptionInfo> table{
         {S("port"), QLatin1Char('p'), S("PORT"),
+#ifdef Q_OS_WIN
+         S("COM1..COM256, or 1..4 for COM1..COM4 as the window names them; default COM1"),
+#else
          S("COM1..COM4 or 1..4 (as the window maps them), or a device: ttyUSB1,\n"
            "/dev/ttyUSB1, /dev/serial/by-id/...; default COM1"),
+#endif
          true},
         {S("timeout"), QLatin1Char('t'), S("SECONDS"),
          S("seconds to wait for the unit's answer to one frame, 0.001 to 3600 (default 3)"), true},

@@ -57,7 +57,7 @@ std::optional<int> positionFrom(const QString &text)
 }
 } // namespace
 
-PortChoice portFromArgument(const QString &text)
+PortChoice portFromArgument(const QString &text, bool anyComPort)
 {
     const QString t = text.trimmed();
     if (t.startsWith(QLatin1Char('/')))
@@ -69,6 +69,8 @@ PortChoice portFromArgument(const QString &text)
     const int n = digits.toInt(&ok);
     if (ok && n >= 1 && n <= 4)
         return {comm::platformPortName(n), n};
+    if (ok && anyComPort && n > 4 && n <= 256 && digits != t)
+        return {QStringLiteral("COM%1").arg(n), 0};
     // A device by its name alone, as ports lists it without /dev/.
     if (ok || digits != t || t.isEmpty())
         return {};
@@ -204,7 +206,8 @@ int Tool::runCommand(const QStringList &arguments)
 
     m_port = portFromArgument(isSet("port") ? value("port") : QStringLiteral("COM1"));
     if (m_port.device.isEmpty())
-        return usage(QStringLiteral("-p wants COM1..COM4, 1..4 or a device, not \"%1\"").arg(value("port")));
+        return usage(QStringLiteral("-p wants %1, 1..4 or a device, not \"%2\"")
+                         .arg(kAnyComPort ? QStringLiteral("COM1..COM256") : QStringLiteral("COM1..COM4"), value("port")));
     if (isSet("timeout")) {
         const std::optional<int> ms = timeoutFrom(value("timeout"));
         if (!ms)
