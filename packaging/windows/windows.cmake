@@ -47,14 +47,21 @@ install(FILES ${qt_prefix}/${QT6_INSTALL_PLUGINS}/styles/qwindowsvistastyle.dll
         DESTINATION styles COMPONENT ${M7_COMPONENT})
 
 # The MinGW runtime the programs and Qt are linked against, where the
-# compiler finds it.
+# compiler finds it, without its debugging symbols (Debian's libstdc++-6.dll
+# carries 20 MB of them).
 foreach(dll libstdc++-6.dll libgcc_s_seh-1.dll libwinpthread-1.dll)
   execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-file-name=${dll}
                   OUTPUT_VARIABLE path OUTPUT_STRIP_TRAILING_WHITESPACE)
   if(NOT IS_ABSOLUTE "${path}" OR NOT EXISTS "${path}")
     message(FATAL_ERROR "${CMAKE_CXX_COMPILER} does not know where ${dll} is")
   endif()
-  install(FILES ${path} DESTINATION . COMPONENT ${M7_COMPONENT})
+  set(stripped ${CMAKE_CURRENT_BINARY_DIR}/runtime/${dll})
+  file(MAKE_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}/runtime)
+  execute_process(COMMAND ${CMAKE_STRIP} --strip-debug -o ${stripped} ${path} RESULT_VARIABLE failed)
+  if(failed)
+    message(FATAL_ERROR "${CMAKE_STRIP} could not strip ${path}")
+  endif()
+  install(FILES ${stripped} DESTINATION . COMPONENT ${M7_COMPONENT})
 endforeach()
 
 install(FILES debian/copyright DESTINATION . RENAME copyright.txt COMPONENT ${M7_COMPONENT})
