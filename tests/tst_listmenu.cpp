@@ -328,6 +328,11 @@ private slots:
                 b.w->Timer1_Timer();
             QTimer::singleShot(0, &b.unit, [&] { b.unit.sendLine("S"); });
         };
+        // Nor while it takes the port back and hears the unit greet it.
+        QObject::connect(b.w->MSComm1, &comm::MSComm::OnComm, b.w.get(), [&] {
+            if (b.w->jobOwnsWindow())
+                windowTookClicks |= b.w->Frame1->isEnabled() || b.w->List1->isEnabled();
+        });
         // The unit has been idle for ten seconds: the window's watchdog has
         // given it up, and a job that reaches the unit checks it itself.
         for (int i = 0; i < 10 && !frames.isEmpty(); ++i)
