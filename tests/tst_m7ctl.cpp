@@ -11,10 +11,13 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QSet>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
 #include <csignal>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 
 using namespace testing;
 
@@ -625,10 +628,20 @@ private slots:
         QVERIFY(waitFor([&] { return p.state() == QProcess::NotRunning; }, 60000));
         QCOMPARE(p.exitCode(), 2);
         QVERIFY2(p.readAllStandardError().contains("standard output: No space left on device"), "no message");
-        const Run file = m7ctl({QStringLiteral("-p"), unit.slavePath(), QStringLiteral("read"), QStringLiteral("-o"), QStringLiteral("/dev/full"), QStringLiteral("--format"), QStringLiteral("onf")});
+        // The output file on a full device of the test's own where it may
+        // make one (as root): an m7ctl that replaced the file instead of
+        // writing to it would otherwise replace the machine's /dev/full.
+        QTemporaryDir dir;
+        const QString own = dir.filePath(QStringLiteral("full"));
+        QFile probe(own);
+        const bool mine = ::mknod(QFile::encodeName(own).constData(), S_IFCHR | 0666, makedev(1, 7)) == 0 &&
+                          probe.open(QIODevice::WriteOnly);
+        probe.close();
+        const QString full = mine ? own : QStringLiteral("/dev/full");
+        const Run file = m7ctl({QStringLiteral("-p"), unit.slavePath(), QStringLiteral("read"), QStringLiteral("-o"), full, QStringLiteral("--format"), QStringLiteral("onf")});
         RUN_OK(file, 2);
-        QVERIFY2(file.err.contains(QStringLiteral("/dev/full: No space left on device")), qPrintable(describe(file)));
-        QVERIFY(QFileInfo(QStringLiteral("/dev/full")).exists() && !QFileInfo(QStringLiteral("/dev/full")).isFile());
+        QVERIFY2(file.err.contains(full + QStringLiteral(": No space left on device")), qPrintable(describe(file)));
+        QVERIFY(QFileInfo::exists(full) && !QFileInfo(full).isFile());
     }
     // On a terminal a write shows its progress line through every stage,
     // the read-back included.
