@@ -1,8 +1,9 @@
 // The reply-line reader that the window's receive processing and the
 // engine share: received text in pieces, the lines cut out of it, the text
 // dropped on the way (an empty line stands for it), and whether a line is
-// still on its way.
+// still on its way. And the frames sent the other way.
 
+#include "link/frames.h"
 #include "link/replies.h"
 
 #include <QTest>
@@ -63,6 +64,16 @@ private slots:
         QFETCH(int, notice);
         QCOMPARE(int(comm::noticeOf(line)), notice);
         QCOMPARE(comm::isNotice(line), notice != int(comm::Notice::None));
+    }
+
+    // The unit counts positions from 0; fields are of fixed width.
+    void frames()
+    {
+        QCOMPARE(comm::frameReadAll(), QStringLiteral("[r]\r"));
+        QCOMPARE(comm::frameEraseAll(), QStringLiteral("[d]\r"));
+        QCOMPARE(comm::frameReadOne(1), QStringLiteral("[r0000]\r"));
+        QCOMPARE(comm::frameReadOne(300), QStringLiteral("[r0299]\r"));
+        QCOMPARE(comm::frameWrite(3, {QStringLiteral("888000123"), 77}), QStringLiteral("[w00020077888000123]\r"));
     }
 };
 

@@ -21,3 +21,5 @@ target_compile_definitions(tst_tablefile PRIVATE M7_FUZZ_DIR="${CMAKE_CURRENT_SO
 # The receive path of the window, fed every seed and regression of its fuzz target.
 m7_add_windows_test(tst_fuzz_replay fuzz/tst_fuzz_replay.cpp LIBS m7fuzzharness)
 target_compile_definitions(tst_fuzz_replay PRIVATE M7_FUZZ_DIR="${CMAKE_CURRENT_SOURCE_DIR}/fuzz")
+m7_add_windows_test(tst_replies tst_replies.cpp LIBS m7common)
+m7_add_windows_test(tst_listrows tst_listrows.cpp LIBS m7core)
