@@ -10,6 +10,8 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#include <termios.h>
+
 using namespace testing;
 using comm::MSComm;
 
@@ -85,6 +87,7 @@ private slots:
         MSComm port([&](int n) { return n == 2 ? pty.slavePath() : QString(); });
         QVERIFY(port.setCommPort(2));
         QVERIFY2(port.setPortOpen(true), qPrintable(port.lastError()));
+        QCOMPARE(pty.outputSpeed(), unsigned(B115200));
         QVERIFY(!port.setCommPort(3)); // refused while open
         QCOMPARE(port.CommPort(), qint16(2));
         QVERIFY(!port.setPortOpen(true));

@@ -13,6 +13,7 @@
 
 #include <cerrno>
 #include <sys/resource.h>
+#include <termios.h>
 #include <unistd.h>
 
 namespace testing {
@@ -91,6 +92,12 @@ void Pty::hangUp()
     if (m_master >= 0)
         ::close(m_master);
     m_master = -1;
+}
+
+unsigned Pty::outputSpeed() const
+{
+    termios t{};
+    return m_master >= 0 && ::tcgetattr(m_master, &t) == 0 ? unsigned(::cfgetospeed(&t)) : 0;
 }
 
 // ---------------------------------------------------------------- files

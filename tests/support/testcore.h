@@ -55,6 +55,9 @@ public:
     QByteArray drain(int settleMs = 50);
     // Closes the master: for the program, the device is gone.
     void hangUp();
+    // The output speed the program set on its side (a termios speed_t:
+    // the master reads the slave's settings); 0 when unknown.
+    unsigned outputSpeed() const;
 
 private:
     int m_master = -1;
