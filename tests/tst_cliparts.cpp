@@ -119,10 +119,12 @@ private slots:
         QCOMPARE(cli::portFromArgument(QStringLiteral("4")).number, 4);
         QVERIFY(cli::portFromArgument(QStringLiteral("COM5")).device.isEmpty());
         QVERIFY(cli::portFromArgument(QStringLiteral("0")).device.isEmpty());
-        // Windows: any COMn is a port, a bare number above 4 is not.
+        // Windows: any COMn is a port; a bare number above 4, a path or a
+        // name is not.
         QCOMPARE(cli::portFromArgument(QStringLiteral("com12"), true).device, QStringLiteral("COM12"));
-        QVERIFY(cli::portFromArgument(QStringLiteral("12"), true).device.isEmpty());
-        QVERIFY(cli::portFromArgument(QStringLiteral("COM257"), true).device.isEmpty());
+        QCOMPARE(cli::portFromArgument(QStringLiteral("2"), true).number, 2);
+        for (const char *no : {"12", "COM257", "/dev/ttyUSB0", "ttyUSB0"})
+            QVERIFY2(cli::portFromArgument(QString::fromLatin1(no), true).device.isEmpty(), no);
         const auto mapping = [](int n) { return QStringLiteral("/dev/ttyUSB%1").arg(n + 1); };
         QCOMPARE(cli::comNumberOf(QStringLiteral("/dev/ttyUSB5"), mapping), 4);
         QCOMPARE(cli::comNumberOf(QStringLiteral("/dev/ttyUSB1"), mapping), 0);

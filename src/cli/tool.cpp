@@ -57,11 +57,11 @@ std::optional<int> positionFrom(const QString &text)
 }
 } // namespace
 
-PortChoice portFromArgument(const QString &text, bool anyComPort)
+PortChoice portFromArgument(const QString &text, bool windowsPorts)
 {
     const QString t = text.trimmed();
     if (t.startsWith(QLatin1Char('/')))
-        return {t, 0};
+        return windowsPorts ? PortChoice{} : PortChoice{t, 0};
     QString digits = t;
     if (digits.startsWith(QLatin1String("COM"), Qt::CaseInsensitive))
         digits = digits.mid(3).trimmed();
@@ -69,10 +69,10 @@ PortChoice portFromArgument(const QString &text, bool anyComPort)
     const int n = digits.toInt(&ok);
     if (ok && n >= 1 && n <= 4)
         return {comm::platformPortName(n), n};
-    if (ok && anyComPort && n > 4 && n <= 256 && digits != t)
+    if (ok && windowsPorts && n > 4 && n <= 256 && digits != t)
         return {QStringLiteral("COM%1").arg(n), 0};
     // A device by its name alone, as ports lists it without /dev/.
-    if (ok || digits != t || t.isEmpty())
+    if (ok || digits != t || t.isEmpty() || windowsPorts)
         return {};
     return {QLatin1String("/dev/") + t, 0};
 }
@@ -206,8 +206,10 @@ int Tool::runCommand(const QStringList &arguments)
 
     m_port = portFromArgument(isSet("port") ? value("port") : QStringLiteral("COM1"));
     if (m_port.device.isEmpty())
-        return usage(QStringLiteral("-p wants %1, 1..4 or a device, not \"%2\"")
-                         .arg(kAnyComPort ? QStringLiteral("COM1..COM256") : QStringLiteral("COM1..COM4"), value("port")));
+        return usage(QStringLiteral("-p wants %1, not \"%2\"")
+                         .arg(kWindowsPorts ? QStringLiteral("COM1..COM256 or 1..4")
+                                            : QStringLiteral("COM1..COM4, 1..4 or a device"),
+                              value("port")));
     if (isSet("timeout")) {
         const std::optional<int> ms = timeoutFrom(value("timeout"));
         if (!ms)

@@ -35,18 +35,19 @@ enum Exit : int {
 
 // What -p names: a device and the COM number it stands for (0 for a
 // device given by its name: "ttyUSB0" is /dev/ttyUSB0). Empty device when
-// the text names no port. On Windows, where a USB adapter often gets COM5
-// or higher, any COMn up to COM256 is taken as the device COMn (anyComPort).
+// the text names no port. Windows names its ports COMn and nothing else,
+// and a USB adapter often gets COM5 or higher: there (windowsPorts) any
+// COMn up to COM256 is the device COMn, and a path or a name is no port.
 struct PortChoice {
     QString device;
     int number = 0;
 };
 #ifdef Q_OS_WIN
-constexpr bool kAnyComPort = true;
+constexpr bool kWindowsPorts = true;
 #else
-constexpr bool kAnyComPort = false;
+constexpr bool kWindowsPorts = false;
 #endif
-PortChoice portFromArgument(const QString &text, bool anyComPort = kAnyComPort);
+PortChoice portFromArgument(const QString &text, bool windowsPorts = kWindowsPorts);
 
 // The timeout -t gives, in milliseconds: 1 ms to an hour written as a plain
 // number of seconds ("0.5"); nothing for any other text ("nan", "1e-9").
